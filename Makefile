@@ -1,0 +1,31 @@
+# The two commands a user needs: `make run` and `make test`. Both install what is missing first.
+CMAKE_PRESET := default
+BUILD := build
+
+.PHONY: run test bench build format
+
+run:
+	scripts/setup.sh run
+	cmake --preset $(CMAKE_PRESET) >/dev/null
+	cmake --build --preset $(CMAKE_PRESET)
+	$(BUILD)/src/dateimark
+
+build:
+	cmake --preset $(CMAKE_PRESET) >/dev/null
+	cmake --build --preset $(CMAKE_PRESET)
+
+test:
+	scripts/setup.sh test
+	cmake --preset $(CMAKE_PRESET) >/dev/null
+	cmake --build --preset $(CMAKE_PRESET)
+	cmake --build --preset $(CMAKE_PRESET) --target windows_core
+	ctest --preset $(CMAKE_PRESET)
+
+bench:
+	scripts/setup.sh bench
+	cmake --preset $(CMAKE_PRESET) >/dev/null
+	cmake --build --preset $(CMAKE_PRESET) --target benchmarks
+	bench/run.sh $(BUILD)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,0 +1,1 @@
+# Install rules: the program, its help page, the desktop entry and the icons.

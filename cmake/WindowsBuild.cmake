@@ -1,0 +1,28 @@
+# The Qt-free core built for Windows with mingw-w64, its tests run under Wine. Built by
+# `make test` through the target windows_core; not part of the default build.
+find_program(DATEIMARK_MINGW_CXX x86_64-w64-mingw32-g++-posix)
+find_program(DATEIMARK_WINE wine)
+if(DATEIMARK_MINGW_CXX AND DATEIMARK_WINE AND DATEIMARK_TESTS)
+    include(ExternalProject)
+    set(DATEIMARK_WINDOWS_DIR ${CMAKE_BINARY_DIR}/windows)
+    ExternalProject_Add(windows_core
+        SOURCE_DIR ${CMAKE_SOURCE_DIR}
+        BINARY_DIR ${DATEIMARK_WINDOWS_DIR}
+        CMAKE_GENERATOR Ninja
+        CMAKE_ARGS
+            -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64.cmake
+            -DCMAKE_BUILD_TYPE=Release
+        BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> -j 2
+        INSTALL_COMMAND ""
+        BUILD_ALWAYS TRUE
+        EXCLUDE_FROM_ALL TRUE)
+    set(DATEIMARK_WINDOWS_TESTS ${DATEIMARK_WINDOWS_DIR}/tests/core_tests.exe)
+    add_test(NAME windows.core_tests_under_wine
+        COMMAND ${CMAKE_SOURCE_DIR}/tests/run-wine.sh ${DATEIMARK_WINDOWS_TESTS})
+    set_tests_properties(windows.core_tests_under_wine PROPERTIES
+        ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix"
+        SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
+    set(DATEIMARK_HAVE_WINE ON CACHE INTERNAL "")
+else()
+    message(STATUS "mingw-w64 or Wine missing: the Windows core is not built")
+endif()

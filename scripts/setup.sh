@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a build needs, only those that are missing.
+#   setup.sh run    what building and starting the program needs
+#   setup.sh test   plus everything the test suite uses (Windows build, Wine, Samba, ntfs-3g)
+#   setup.sh bench  what the benchmarks need
+set -euo pipefail
+mode=${1:-run}
+
+pkgs=(cmake ninja-build g++ make qt6-base-dev libgl-dev fonts-dejavu-core)
+case "$mode" in
+test)
+    pkgs+=(googletest locales tzdata attr xauth xvfb desktop-file-utils
+           g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64
+           samba smbclient ntfs-3g fuse3 clang libclang-rt-14-dev)
+    ;;
+bench) pkgs+=(locales tzdata attr findutils) ;;
+run) ;;
+*) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${pkgs[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [[ $status == "install ok installed" ]] || missing+=("$p")
+done
+
+sudo=""
+if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
+
+if ((${#missing[@]})); then
+    echo "Installing missing packages: ${missing[*]}"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The tests pin a German locale; the base image ships none generated.
+if [[ $mode != run ]] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    echo "Generating the locale de_DE.UTF-8"
+    $sudo localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+fi

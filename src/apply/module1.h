@@ -1,0 +1,47 @@
+// Module1: the moment the apply run writes into touched files, the days of a month, and the
+// reading and correcting of the six date and time fields. Qt-free.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace Module1 {
+
+/// Indexes of the date and time fields and of TouchTime.
+enum Field : int { Hour = 0, Minute = 1, Second = 2, Day = 3, Month = 4, Year = 5 };
+
+/// The entered local moment: hour, minute, second, day, month, year.
+using TouchTimeRecord = std::array<std::int16_t, 6>;
+
+/// The program-wide moment that touched files get; set at start-up and by each field check.
+extern TouchTimeRecord TouchTime;
+
+/// Days of \p month (1..12) in \p year, Gregorian: 2100 is no leap year.
+int DaysInMonth(int month, int year);
+
+/// Reads a field text as a number: blanks, tabs and line feeds skipped wherever they stand, an
+/// optional sign, digits, a decimal point with digits, an exponent with E or D; "&H" and "&O"
+/// prefixes for hexadecimal and octal; reading stops at the first other character; a text
+/// without a number gives 0.
+double ReadNumber(std::string_view text);
+
+/// Rounds to the nearest whole number, a half to the even neighbour (2.5 -> 2, 3.5 -> 4).
+double RoundHalfEven(double value);
+
+/// The outcome of leaving a field.
+struct FieldCheck {
+    std::int16_t value = 0; ///< the corrected value, always inside the field's range
+    bool valid = true;      ///< false when the entry had to be corrected
+};
+
+/// The lowest and highest value of a field; the day's highest comes from month and year in
+/// \p touchTime.
+int FieldMinimum(int field);
+int FieldMaximum(int field, const TouchTimeRecord& touchTime);
+
+/// Reads \p text as the entry of \p field and corrects it into the field's range (values beyond
+/// the 16-bit range are corrected to the nearest bound like any other).
+FieldCheck CheckField(int field, std::string_view text, const TouchTimeRecord& touchTime);
+
+} // namespace Module1

@@ -1,0 +1,123 @@
+// File and system services of the operating system, without Qt. One implementation file per
+// system: fileservices_unix.cpp (Linux) and fileservices_win.cpp (Windows).
+//
+// Every call returns std::error_code; out-arguments are valid only on success. On Linux the code
+// is errno in std::generic_category(); on Windows it is the Win32 error number in
+// std::system_category(). reasonText() and reasonCode() give what the user is shown.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+
+namespace platform {
+
+namespace fs = std::filesystem;
+
+/// The classic attribute bits. Every other bit a platform stores is carried through untouched.
+namespace attr {
+inline constexpr std::uint32_t ReadOnly = 1;
+inline constexpr std::uint32_t Hidden = 2;
+inline constexpr std::uint32_t System = 4;
+inline constexpr std::uint32_t Directory = 16;
+inline constexpr std::uint32_t Archive = 32;
+inline constexpr std::uint32_t Compressed = 2048;
+} // namespace attr
+
+/// Reads the attribute word of \p p, following a final symbolic link.
+/// @note Linux: the word lives in system.ntfs_attrib on NTFS volumes and in user.DOSATTRIB
+/// elsewhere; R also comes from the mode bits of a file, Directory from the file type.
+std::error_code readAttributes(const fs::path& p, std::uint32_t& word);
+
+/// Writes the attribute word of \p p. The caller has removed Directory and Compressed.
+/// Never follows a final symbolic link: a link in the place of the entry is refused (ELOOP /
+/// ERROR_CANT_ACCESS_FILE). Nothing is half written: on failure the entry is as it was.
+std::error_code writeAttributes(const fs::path& p, std::uint32_t word);
+
+/// What the situation check reads of an entry, in as few system calls as the platform allows.
+struct EntryState {
+    std::uint32_t attributes = 0;
+    std::int64_t lastWrite = 0; ///< seconds since 1970-01-01 UTC
+};
+
+/// Reads the attribute word and the last-write time of \p p (following a final link).
+std::error_code queryEntry(const fs::path& p, EntryState& out);
+
+/// The list's date text of a moment, in local time: the C library's short date ("%x"), a blank
+/// and the time with seconds ("%X"); only the date when the local time is exactly midnight.
+/// @note Linux: the formats follow LC_TIME of the process locale.
+std::string formatLastWrite(std::int64_t secondsSinceEpoch);
+
+/// Reads the last-write time of \p p and formats it with formatLastWrite().
+std::error_code readLastWriteText(const fs::path& p, std::string& text);
+
+/// A local wall-clock moment, whole seconds.
+struct LocalTime {
+    int hour = 0, minute = 0, second = 0, day = 1, month = 1, year = 1970;
+};
+
+/// The present local date and time, from one reading of the clock.
+LocalTime presentLocalTime();
+
+/// Sets the last-write time of the file \p p to the local moment \p t, converted with the
+/// time-zone offset in force at that date (a moment in the spring-forward gap moves forward).
+/// Sub-seconds become 0; creation and access times and the contents stay as they are. Opens the
+/// file without following a final link. A date that does not exist (31.02.) is EINVAL /
+/// ERROR_INVALID_PARAMETER.
+std::error_code setLastWriteTime(const fs::path& p, const LocalTime& t);
+
+/// What a folder listing says of an entry's kind without a further query; Unknown where the
+/// file system does not tell (then ask readAttributes / symlinkStatus).
+enum class EntryKind { Unknown, File, Directory, Link, Other };
+
+struct FolderEntry {
+    fs::path::string_type name; ///< the name alone, in the platform's own form
+    EntryKind kind = EntryKind::Unknown;
+};
+
+/// Lists a folder's entries one at a time: hidden and system ones, "." and ".." included.
+class FolderEnumerator {
+public:
+    explicit FolderEnumerator(const fs::path& folder);
+    ~FolderEnumerator();
+    FolderEnumerator(const FolderEnumerator&) = delete;
+    FolderEnumerator& operator=(const FolderEnumerator&) = delete;
+
+    /// Why the folder could not be opened (then next() returns false at once).
+    std::error_code error() const { return error_; }
+    /// The next entry; false at the end of the listing.
+    bool next(FolderEntry& entry);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    std::error_code error_;
+};
+
+/// Whether \p p itself (not its target) is a symbolic link (or, on Windows, a reparse point).
+bool isLink(const fs::path& p);
+
+/// The platform's reason text for a failure (strerror / FormatMessageW), in UTF-8.
+std::string reasonText(const std::error_code& ec);
+/// The platform's number for a failure (errno / Win32 error).
+int reasonCode(const std::error_code& ec);
+
+/// Whether two paths name the same list entry: exactly on Linux, ignoring case on Windows.
+bool samePath(const fs::path::string_type& a, const fs::path::string_type& b);
+/// A hash that agrees with samePath().
+std::size_t pathHash(const fs::path::string_type& p);
+
+/// The folder of the running executable, links resolved.
+fs::path executableFolder();
+
+/// The platform's path separator as text: "/" on Linux, "\" on Windows.
+std::string separator();
+
+/// A path as UTF-8 text for display. Bytes that are not valid UTF-8 stay as they are; whoever
+/// shows the text replaces them.
+std::string displayText(const fs::path& p);
+
+} // namespace platform
