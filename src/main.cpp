@@ -1,1 +1,12 @@
-int main() { return 0; }
+#include "app/form1.h"
+#include "platform/qttoolkit.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    platform::QtToolkit toolkit;
+    app::Form1 window(toolkit);
+    window.show();
+    return application.exec();
+}

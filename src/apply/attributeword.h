@@ -1,1 +1,59 @@
+// The work of the apply run on one entry, without Qt: the new attribute word from the four
+// three-state boxes, and the writes for one marked row.
 #pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace apply {
+
+/// Values of a three-state box.
+inline constexpr int Unchecked = 0;
+inline constexpr int Checked = 1;
+inline constexpr int Grayed = 2;
+
+/// The values of the boxes R, A, S, H (AttribChk 1 to 4), in this order.
+using BoxValues = std::array<int, 4>;
+
+/// The word the boxes make of \p old: each box not grayed clears its bit, a checked one sets it
+/// again; a grayed box leaves the bit as the entry has it. Directory and compressed bits are
+/// removed, every other bit is carried through.
+std::uint32_t NewAttributeWord(std::uint32_t old, const BoxValues& boxes);
+
+/// What went wrong with a row, for the question box.
+struct RowFailure {
+    std::error_code ec;
+    std::string reason; ///< the platform's reason text, naming the step where that helps
+};
+
+/// Applies the boxes to one entry and, with \p touching, gives a file the entered moment
+/// (folders keep their time). \p announce runs once the word has been read, before anything is
+/// written. A failure after the word was cleared for touching puts the old word back before it
+/// is reported; a time stamp that cannot be set is reported after the attributes were written.
+/// @return true when everything was done; otherwise \p failure says why.
+template <typename Announce>
+bool ApplyRow(const std::filesystem::path& path, const BoxValues& boxes, bool touching,
+              Announce&& announce, RowFailure& failure);
+
+/// Builds the reason line of the question box: the reason text, " (Code ", the number, ")".
+std::string ReasonLine(const RowFailure& failure);
+
+// Implementation detail of ApplyRow, kept out of the template.
+bool ApplyRowAfterRead(const std::filesystem::path& path, std::uint32_t word,
+                       const BoxValues& boxes, bool touching, RowFailure& failure);
+bool ReadRowWord(const std::filesystem::path& path, std::uint32_t& word, RowFailure& failure);
+
+template <typename Announce>
+bool ApplyRow(const std::filesystem::path& path, const BoxValues& boxes, bool touching,
+              Announce&& announce, RowFailure& failure) {
+    std::uint32_t word = 0;
+    if (!ReadRowWord(path, word, failure))
+        return false;
+    announce();
+    return ApplyRowAfterRead(path, word, boxes, touching, failure);
+}
+
+} // namespace apply

@@ -1,1 +1,106 @@
+#include "filelist/aai.h"
 
+#include "platform/fileservices.h"
+
+#include <utility>
+
+namespace AAI {
+
+std::vector<PathString> FoundFiles{PathString{}};
+std::vector<PathString> FoundFolders{PathString{}};
+
+namespace {
+
+using Char = PathString::value_type;
+
+bool isSeparator(Char c) {
+#ifdef _WIN32
+    return c == Char('\\') || c == Char('/');
+#else
+    return c == Char('/');
+#endif
+}
+
+// Lists one folder into the found lists; returns its subfolders, still to be visited.
+std::vector<PathString> listFolder(const PathString& folder, const CollectHooks& hooks) {
+    std::vector<PathString> pending;
+    const PathString base = WithSeparator(folder);
+    platform::FolderEnumerator listing{std::filesystem::path(base)};
+    if (listing.error()) {
+        if (hooks.skipped)
+            hooks.skipped(folder, listing.error());
+        return pending;
+    }
+    platform::FolderEntry entry;
+    while (listing.next(entry)) {
+        if (entry.name.empty() || entry.name.front() == Char('.'))
+            continue;
+        PathString full = base + entry.name;
+        platform::EntryKind kind = entry.kind;
+        if (kind == platform::EntryKind::Unknown) {
+            const std::filesystem::path p(full);
+            std::uint32_t word = 0;
+            if (platform::isLink(p)) {
+                kind = platform::EntryKind::Link;
+            } else if (auto ec = platform::readAttributes(p, word)) {
+                if (hooks.skipped)
+                    hooks.skipped(full, ec);
+                continue;
+            } else {
+                kind = (word & platform::attr::Directory) ? platform::EntryKind::Directory
+                                                          : platform::EntryKind::File;
+            }
+        }
+        switch (kind) {
+        case platform::EntryKind::Link:
+            break;
+        case platform::EntryKind::Directory:
+            FoundFolders.push_back(full);
+            pending.push_back(std::move(full));
+            break;
+        default:
+            FoundFiles.push_back(std::move(full));
+            break;
+        }
+    }
+    if (hooks.yield)
+        hooks.yield();
+    return pending;
+}
+
+} // namespace
+
+PathString WithSeparator(const PathString& folder) {
+    if (!folder.empty() && isSeparator(folder.back()))
+        return folder;
+    PathString base = folder;
+#ifdef _WIN32
+    base += L'\\';
+#else
+    base += '/';
+#endif
+    return base;
+}
+
+void CollectFolder(const PathString& folder, bool reset, const CollectHooks& hooks) {
+    if (reset) {
+        FoundFiles.assign(1, PathString{});
+        FoundFolders.assign(1, PathString{});
+    }
+    // One pending stack per folder being visited, as a recursion would hold them, but on the
+    // heap: a deep tree cannot exhaust the call stack.
+    std::vector<std::vector<PathString>> stacks;
+    stacks.push_back(listFolder(folder, hooks));
+    while (!stacks.empty()) {
+        auto& top = stacks.back();
+        if (top.empty()) {
+            stacks.pop_back();
+            continue;
+        }
+        PathString next = std::move(top.back());
+        top.pop_back();
+        stacks.push_back(listFolder(next, hooks));
+    }
+}
+
+} // namespace AAI

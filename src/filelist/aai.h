@@ -1,1 +1,35 @@
+// AAI: expands a dropped folder into every file and subfolder below it. Qt-free.
 #pragma once
+
+#include <filesystem>
+#include <functional>
+#include <system_error>
+#include <vector>
+
+namespace AAI {
+
+using PathString = std::filesystem::path::string_type;
+
+/// What the last expansion found. Element 0 is an empty placeholder; entries start at 1.
+extern std::vector<PathString> FoundFiles;
+extern std::vector<PathString> FoundFolders;
+
+struct CollectHooks {
+    /// Called once after each folder has been listed, so that the window stays responsive.
+    std::function<void()> yield;
+    /// Called for a folder that cannot be listed or an entry whose kind cannot be read; the
+    /// expansion goes on without it.
+    std::function<void(const PathString& path, std::error_code ec)> skipped;
+};
+
+/// Lists \p folder completely, then its subfolders depth-first, the last found first, each
+/// completely before the next; appends files to FoundFiles and subfolders to FoundFolders.
+/// Entries whose names begin with "." are left out, and symbolic links are neither entered
+/// nor listed, so that a link loop or a link out of the tree is never followed. With \p reset
+/// both lists start again from their placeholder.
+void CollectFolder(const PathString& folder, bool reset, const CollectHooks& hooks = {});
+
+/// The folder path as the listing's base: with one separator at its end.
+PathString WithSeparator(const PathString& folder);
+
+} // namespace AAI

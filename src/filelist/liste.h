@@ -1,1 +1,58 @@
+// The list view `Liste`: a report view over FileListModel. It paints and changes the rows' own
+// marks with the usual mouse and keyboard gestures, and hands drops and clicks to its owner.
 #pragma once
+
+#include <QTreeView>
+
+#include "filelist/urilist.h"
+
+#include <vector>
+
+class QMimeData;
+
+namespace filelist {
+
+/// The local paths a drop holds, from its URI list; empty when it holds no file names.
+std::vector<PathString> droppedPaths(const QMimeData& data);
+
+class FileListModel;
+
+class Liste : public QTreeView {
+    Q_OBJECT
+public:
+    explicit Liste(FileListModel& model, QWidget* parent = nullptr);
+
+    FileListModel& listModel() { return model_; }
+
+    /// While a drop is being entered, further drops are refused.
+    void setAcceptingDrops(bool accepting) { acceptingDrops_ = accepting; }
+    bool acceptingDrops() const { return acceptingDrops_; }
+
+signals:
+    /// A click of the left mouse button in the list (after the marks changed).
+    void listClicked();
+    /// A click on a column header, with its 1-based index.
+    void headerClicked(int column);
+    /// Something was dropped on the list.
+    void dataDropped(const QMimeData& data);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    std::size_t positionOf(int row) const;
+    void markByMouse(int row, Qt::KeyboardModifiers modifiers);
+
+    FileListModel& model_;
+    int anchor_ = -1;
+    bool acceptingDrops_ = true;
+};
+
+} // namespace filelist

@@ -1,0 +1,62 @@
+#include "app/widgets.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+namespace app {
+
+StatusPanel::StatusPanel(QWidget* parent) : QFrame(parent) {
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(1);
+}
+
+void StatusPanel::setText(const QString& text) {
+    if (text == text_)
+        return;
+    text_ = text;
+    update();
+}
+
+void StatusPanel::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    const QRect area = contentsRect().adjusted(3, 0, -3, 0);
+    const QString shown = fontMetrics().elidedText(text_, Qt::ElideMiddle, area.width());
+    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+}
+
+void WrapCheckBox::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QString caption = option.text;
+    option.text.clear();
+    const QRect indicator = style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, this);
+    option.rect = indicator;
+    option.rect.moveTop((height() - indicator.height()) / 2);
+    painter.drawPrimitive(QStyle::PE_IndicatorCheckBox, option);
+    const QRect textArea = rect().adjusted(indicator.width() + 4, 0, 0, 0);
+    style()->drawItemText(&painter, textArea,
+                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap |
+                              Qt::TextShowMnemonic,
+                          palette(), isEnabled(), caption, QPalette::WindowText);
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = textArea.adjusted(-1, 0, 0, 0);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
+}
+
+bool WrapCheckBox::hitButton(const QPoint& pos) const {
+    return rect().contains(pos);
+}
+
+void ClickablePicture::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+} // namespace app

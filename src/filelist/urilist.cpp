@@ -1,0 +1,129 @@
+#include "filelist/urilist.h"
+
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace filelist {
+
+namespace {
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string percentDecoded(std::string_view text) {
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            const int hi = hexValue(text[i + 1]);
+            const int lo = hexValue(text[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                bytes.push_back(char(hi * 16 + lo));
+                i += 2;
+                continue;
+            }
+        }
+        bytes.push_back(text[i]);
+    }
+    return bytes;
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+        if (c != prefix[i])
+            return false;
+    }
+    return true;
+}
+
+std::string_view trimmed(std::string_view line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+        line.remove_suffix(1);
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+        line.remove_prefix(1);
+    return line;
+}
+
+#ifdef _WIN32
+PathString toNative(const std::string& utf8) {
+    if (utf8.empty())
+        return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    PathString wide(std::size_t(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), n);
+    for (auto& c : wide)
+        if (c == L'/')
+            c = L'\\';
+    return wide;
+}
+#endif
+
+// The local path of one "file:" URI, or an empty string.
+PathString localPath(std::string_view uri) {
+    if (!startsWithNoCase(uri, "file:"))
+        return {};
+    std::string_view rest = uri.substr(5);
+    std::string host;
+    if (rest.substr(0, 2) == "//") {
+        rest.remove_prefix(2);
+        const std::size_t slash = rest.find('/');
+        host = std::string(rest.substr(0, slash));
+        rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash);
+    }
+    if (rest.empty())
+        return {};
+    // A query or fragment is no part of a file name; "#" and "?" in names come escaped.
+    rest = rest.substr(0, rest.find_first_of("?#"));
+    const std::string path = percentDecoded(rest);
+    if (path.empty())
+        return {};
+#ifdef _WIN32
+    if (!host.empty() && !startsWithNoCase(host, "localhost"))
+        return toNative("//" + host + path);
+    // "/C:/dir" names C:\dir.
+    if (path.size() >= 3 && path[0] == '/' && path[2] == ':')
+        return toNative(path.substr(1));
+    return toNative(path);
+#else
+    if (!host.empty() && host != "localhost")
+        return {};
+    return path;
+#endif
+}
+
+} // namespace
+
+std::vector<PathString> parseUriList(std::string_view uriList) {
+    std::vector<PathString> paths;
+    std::size_t start = 0;
+    while (start <= uriList.size()) {
+        std::size_t end = uriList.find('\n', start);
+        if (end == std::string_view::npos)
+            end = uriList.size();
+        const std::string_view line = trimmed(uriList.substr(start, end - start));
+        if (!line.empty() && line.front() != '#') {
+            PathString path = localPath(line);
+            if (!path.empty())
+                paths.push_back(std::move(path));
+        }
+        start = end + 1;
+    }
+    return paths;
+}
+
+} // namespace filelist

@@ -1,0 +1,18 @@
+// The names in a drop, read from the shell's URI list. Qt-free, so that the bytes of a name
+// that is not valid UTF-8 arrive unchanged.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+namespace filelist {
+
+using PathString = std::filesystem::path::string_type;
+
+/// The local file paths of a "text/uri-list" (RFC 2483): one URI a line, "#" lines are
+/// comments; "file:" URIs of this machine only, percent-escapes decoded to the bytes they stand
+/// for. On Windows the bytes are UTF-8 and "/" becomes "\"; a host names a UNC share.
+std::vector<PathString> parseUriList(std::string_view uriList);
+
+} // namespace filelist
