@@ -17,13 +17,17 @@ using TouchTimeRecord = std::array<std::int16_t, 6>;
 /// The program-wide moment that touched files get; set at start-up and by each field check.
 extern TouchTimeRecord TouchTime;
 
-/// Days of \p month (1..12) in \p year, Gregorian: 2100 is no leap year.
+/// Days of \p month (1..12) in \p year, Gregorian: 2100 is no leap year. A month outside 1..12
+/// (a record never set) gives 31, so that the day field always keeps a range.
 int DaysInMonth(int month, int year);
 
 /// Reads a field text as a number: blanks, tabs and line feeds skipped wherever they stand, an
 /// optional sign, digits, a decimal point with digits, an exponent with E or D; "&H" and "&O"
 /// prefixes for hexadecimal and octal; reading stops at the first other character; a text
 /// without a number gives 0.
+/// @note Hexadecimal and octal digits read as an unsigned magnitude of any length (&HFFFF is
+/// 65535, not -1). The decimal point is always '.', whatever the locale. Never NaN; a value too
+/// large for a double gives +-infinity.
 double ReadNumber(std::string_view text);
 
 /// Rounds to the nearest whole number, a half to the even neighbour (2.5 -> 2, 3.5 -> 4).
