@@ -125,9 +125,9 @@ void Form1::buildControls() {
     named(liste_, QStringLiteral("Liste"), QStringLiteral("Bearbeitungsliste"));
     place(liste_, 120, 240, 9015, 3255);
     const int widths[filelist::ColumnCount] = {200, 4400, 200, 200, 200, 200, 1440};
+    liste_->header()->setMinimumSectionSize(px(200));
     for (int c = 0; c < filelist::ColumnCount; ++c)
         liste_->header()->resizeSection(c, px(widths[c]));
-    liste_->header()->setMinimumSectionSize(px(200));
     liste_->setIconSize(QSize(16, 16));
     connect(liste_, &filelist::Liste::listClicked, this, &Form1::Liste_Click);
     connect(liste_, &filelist::Liste::headerClicked, this, &Form1::Liste_ColumnClick);
@@ -528,14 +528,7 @@ void Form1::enterDroppedName(filelist::PathString name) {
         addEntry(name, false);
         return;
     }
-#ifdef _WIN32
-    // A folder given by drive letter ("C:\…") gets rows for its contents only.
-    const bool ownRow = !(name.size() >= 3 && name[1] == L':' && name[2] == L'\\');
-#else
-    // No path has a drive letter here; only the root itself gets no row.
-    const bool ownRow = name.find_first_not_of('/') != filelist::PathString::npos;
-#endif
-    if (ownRow)
+    if (AAI::DroppedFolderGetsOwnRow(name))
         addEntry(name, true);
 
     AAI::CollectHooks hooks;

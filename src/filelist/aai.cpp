@@ -82,6 +82,14 @@ PathString WithSeparator(const PathString& folder) {
     return base;
 }
 
+bool DroppedFolderGetsOwnRow(const PathString& folder) {
+#ifdef _WIN32
+    return !(folder.size() >= 3 && folder[1] == L':' && folder[2] == L'\\');
+#else
+    return folder.find_first_not_of('/') != PathString::npos;
+#endif
+}
+
 void CollectFolder(const PathString& folder, bool reset, const CollectHooks& hooks) {
     if (reset) {
         FoundFiles.assign(1, PathString{});

@@ -29,6 +29,11 @@ struct CollectHooks {
 /// both lists start again from their placeholder.
 void CollectFolder(const PathString& folder, bool reset, const CollectHooks& hooks = {});
 
+/// Whether a dropped folder gets a row of its own beside its contents. On Windows a folder
+/// given by drive letter ("C:\\…", a drive root included) does not; a network path does. Linux
+/// paths have no drive letter: every folder does except the root "/".
+bool DroppedFolderGetsOwnRow(const PathString& folder);
+
 /// The folder path as the listing's base: with one separator at its end.
 PathString WithSeparator(const PathString& folder);
 
