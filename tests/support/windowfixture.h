@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/form1.h"
+#include "app/widgets.h"
 #include "filelist/filelistmodel.h"
 #include "filelist/liste.h"
 #include "platform/fileservices.h"
