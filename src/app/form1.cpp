@@ -545,6 +545,11 @@ void Form1::enterDroppedName(filelist::PathString name) {
     const std::size_t folders = AAI::FoundFolders.size();
     for (std::size_t j = 1; j < folders && !ending_; ++j)
         addEntry(AAI::FoundFolders[j], true);
+    // Nothing reads the found lists afterwards; a million paths need not be held twice.
+    AAI::FoundFiles.assign(1, {});
+    AAI::FoundFiles.shrink_to_fit();
+    AAI::FoundFolders.assign(1, {});
+    AAI::FoundFolders.shrink_to_fit();
 }
 
 // ---------------------------------------------------------------- selection and sorting
