@@ -182,6 +182,29 @@ private slots:
         QCOMPARE(f.panel(2), Done);
     }
 
+    void aRowThatFailsAfterItsWordWasClearedGetsItBack() {
+        // ramfs keeps no extended attributes: R (the mode bits) can be set there, H cannot.
+        WindowFixture f;
+        const fs::path mountPoint = f.folder("ramfs");
+        if (::geteuid() != 0 || std::system(("mount -t ramfs none '" + mountPoint.string() +
+                                             "' 2>/dev/null")
+                                                .c_str()) != 0)
+            QSKIP("needs root to mount a file system without extended attributes");
+        const fs::path file = mountPoint / "ro.txt";
+        std::ofstream(file) << "x";
+        QVERIFY(!platform::writeAttributes(file, R));
+        f.drop({file});
+        f.form->TouchChk()->click();
+        f.form->AttribChk(4)->setCheckState(Qt::Checked);
+        f.form->Btn(8)->click();
+        QCOMPARE(f.toolkit.messages.size(), std::size_t(1));
+        QVERIFY(f.toolkit.messages[0].text.find("(Code " + std::to_string(EOPNOTSUPP) + ")") !=
+                std::string::npos);
+        // Still read-only, not stripped by the clearing for the time stamp.
+        QCOMPARE(plain(f.word(file)), R);
+        std::system(("umount '" + mountPoint.string() + "'").c_str());
+    }
+
     void wordsAndListsBeyondSixteenBits() {
         WindowFixture f;
         app::Form1& w = *f.form;
