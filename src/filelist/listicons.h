@@ -13,4 +13,7 @@ QPixmap folderImage();
 /// The list's image 2: a sheet of text, 16x16, transparent around it.
 QPixmap sheetImage();
 
+/// The window icon's drawing at \p size x \p size pixels, for the desktop's icon theme.
+QImage windowIconImage(int size);
+
 } // namespace ListIcons

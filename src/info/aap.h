@@ -21,4 +21,15 @@ void ShellOpen(platform::Toolkit& shell, QWidget* owner, const std::string& targ
 /// ShellOpen with the platform's default show state.
 void ShellOpenDefault(platform::Toolkit& shell, QWidget* owner, const std::string& target);
 
+/// The URL the desktop's opener is given for \p target (UTF-8):
+/// - a target with a scheme ("https:", "mailto:", "file:" …) stays as it is;
+/// - a target that starts with a dotted host name ("www.example.org/…", "example.org:8080/…")
+///   becomes "https://" followed by the target;
+/// - anything else is a file path, made absolute against the current folder, and becomes a
+///   "file:" URL with every byte outside the unreserved set percent-encoded, so names that are
+///   not valid UTF-8 arrive unchanged.
+/// @note Windows: a drive letter ("C:\…") is a path, not a scheme; "\\server\share\…" becomes
+/// "file://server/share/…".
+std::string TargetUrl(const std::string& target);
+
 } // namespace AAP

@@ -1,4 +1,4 @@
-// The pictures of the main window's logo and of the info dialog, drawn in code.
+// The info dialog's and the main window's pictures, drawn in code.
 #pragma once
 
 #include <QCursor>
@@ -7,13 +7,17 @@
 
 namespace Artwork {
 
-/// A portrait 660 x 856 picture of the magazine logo "Quarn".
+/// The magazine's logo for the main window: "Quarn" on a portrait picture, 660 x 856 pixels.
 QPixmap logoPicture();
-/// The 32 x 32 two-colour pointer over the logo: a computer mouse.
+
+/// The pointer over the logo: a computer mouse in black and white, 32 x 32, its hot spot at
+/// the end of the cable (top left).
 QCursor logoCursor();
-/// The tall 157 x 552 circuit-board picture of the info dialog, in orange tones.
+
+/// The info dialog's tall decorative picture: a circuit board in orange tones, 157 x 552.
 QPixmap circuitPicture();
-/// The info dialog's icon.
+
+/// The info dialog's window icon: a round blue badge with an "i", at 16, 32 and 48 pixels.
 QIcon infoDialogIcon();
 
 } // namespace Artwork

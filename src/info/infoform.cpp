@@ -1,1 +1,208 @@
+#include "info/infoform.h"
 
+#include "info/aap.h"
+#include "info/artwork.h"
+#include "info/maker.h"
+#include "platform/qttoolkit.h"
+#include "platform/toolkit.h"
+
+#include <QFont>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+#include <string>
+#include <string_view>
+
+namespace {
+
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+std::string webTarget(std::string_view page) {
+    return std::string(maker::WebAddress).append(page);
+}
+
+// Push buttons paint their caption on one line; the link captions are longer than the buttons
+// are wide and wrap instead. Where the system's font is wider than the one the buttons were
+// laid out for, the caption gets smaller until it fits rather than being cut off.
+class WrappingButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QString caption = option.text;
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+
+        int flags = Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic;
+        if (!style()->styleHint(QStyle::SH_UnderlineShortcut, &option, this))
+            flags |= Qt::TextHideMnemonic;
+        const QRect area = rect().adjusted(3, 2, -3, -2);
+        QFont captionFont = font();
+        for (qreal size = captionFont.pointSizeF(); size > MinimumPointSize; size -= 0.25) {
+            captionFont.setPointSizeF(size);
+            const QRect needed = QFontMetrics(captionFont).boundingRect(area, flags, caption);
+            if (needed.width() <= area.width() && needed.height() <= area.height())
+                break;
+        }
+        painter.setFont(captionFont);
+        painter.drawItemText(area, flags, option.palette, isEnabled(), caption,
+                             QPalette::ButtonText);
+    }
+
+private:
+    static constexpr qreal MinimumPointSize = 6.0;
+};
+
+struct ButtonDesign {
+    int left, top, width, height; // twips
+    const char* caption;
+};
+
+// Btn 0 to 3, left to right along the bottom edge; the tab order follows the index.
+constexpr ButtonDesign buttonDesign[4] = {
+    {1920, 5700, 1455, 555, "Eine &E-Mail an mich schreiben"},
+    {3540, 5700, 1995, 555, "Die Seite 'Aktuelles' auf meiner Web-Site öffnen"},
+    {5700, 5700, 1995, 555, "Zur Registrierung über meine Web-Site gehen"},
+    {7860, 5700, 1455, 555, "Dieses Fenster &schliessen"},
+};
+
+} // namespace
+
+InfoForm::InfoForm(platform::Toolkit& toolkit, QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                         Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowCloseButtonHint),
+      toolkit_(toolkit) {
+    // Twips are 1/1440 inch: 15 to the pixel at 96 dpi, more on a denser screen.
+    const double xScale = logicalDpiX() / 1440.0;
+    const double yScale = logicalDpiY() / 1440.0;
+    const auto place = [&](QWidget& widget, int left, int top, int width, int height) {
+        widget.setGeometry(qRound(left * xScale), qRound(top * yScale), qRound(width * xScale),
+                           qRound(height * yScale));
+    };
+
+    setFixedSize(qRound(9390 * xScale), qRound(6405 * yScale));
+    setWindowIcon(Artwork::infoDialogIcon());
+
+    label0_ = new QLabel(this);
+    label0_->setObjectName(QStringLiteral("Label0"));
+    QFont labelFont(QStringLiteral("Arial"));
+    labelFont.setStyleHint(QFont::SansSerif);
+    labelFont.setPointSizeF(9.75);
+    labelFont.setBold(true);
+    label0_->setFont(labelFont);
+    label0_->setTextFormat(Qt::PlainText);
+    label0_->setWordWrap(true);
+    label0_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    place(*label0_, 1920, 120, 7335, 5415);
+
+    auto* picture1 = new QLabel(this);
+    picture1->setObjectName(QStringLiteral("Picture1"));
+    picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    picture1->setAlignment(Qt::AlignCenter);
+    place(*picture1, 120, 120, 1635, 6135);
+    // The picture keeps its proportions and fills the box's height; the box cuts its sides.
+    picture1->setPixmap(Artwork::circuitPicture().scaled(
+        picture1->contentsRect().size(), Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation));
+
+    auto* line1 = new QFrame(this);
+    line1->setObjectName(QStringLiteral("Line1"));
+    line1->setFrameShape(QFrame::HLine);
+    line1->setFrameShadow(QFrame::Sunken);
+    place(*line1, 1920, 5565, 9300 - 1920, 30);
+
+    const std::string hints[4] = {
+        "... startet Ihr E-Mail-Programm für eine Nachricht an " + std::string(maker::EMail),
+        "... startet Ihren Internet-Browser mit dem Ziel " + webTarget("/new.htm"),
+        "... startet Ihren Internet-Browser mit dem Ziel " + webTarget("/register/"),
+        "... bringt Sie zurück zum Programm",
+    };
+    for (int i = 0; i < 4; ++i) {
+        const ButtonDesign& design = buttonDesign[i];
+        auto* button = new WrappingButton(QString::fromUtf8(design.caption), this);
+        button->setObjectName(QStringLiteral("Btn%1").arg(i));
+        place(*button, design.left, design.top, design.width, design.height);
+        toolkit_.setHint(*button, hints[i]);
+        connect(button, &QPushButton::clicked, this, [this, i] { Btn_Click(i); });
+        btn_[size_t(i)] = button;
+    }
+    for (size_t i = 1; i < btn_.size(); ++i)
+        setTabOrder(btn_[i - 1], btn_[i]);
+}
+
+QString InfoForm::infoText(const QString& name, const QString& description) {
+    const QString br = QStringLiteral("\r");
+    const QString bullet = br + QStringLiteral("  • ");
+    return name + QStringLiteral(" – ") + description + br + br + fromUtf8(maker::Notice) + br +
+           br + name +
+           QStringLiteral(" ist Freeware: Sie dürfen das Programm kostenlos benutzen und "
+                          "unverändert an andere weitergeben.") +
+           br +
+           QStringLiteral("Wenn Ihnen das Programm gefällt, können Sie sich freiwillig über "
+                          "meine Web-Site registrieren.") +
+           br + br + QStringLiteral("Als registrierter Anwender von ") + name +
+           QStringLiteral(" erhalten Sie:") + bullet +
+           QStringLiteral("kostenlose Sonderversionen mit Zusatzfunktionen (soweit vorliegend),") +
+           bullet +
+           QStringLiteral("Updates direkt an Ihre E-Mail-Adresse am Tag des Erscheinens,") +
+           bullet +
+           QStringLiteral("schnellstmöglichen Support per E-Mail bei Fragen oder Problemen") +
+           bullet +
+           QStringLiteral("und nicht zuletzt unterstützen Sie durch Ihren finanziellen Beitrag "
+                          "auch die Weiterentwicklung von ") +
+           name + QStringLiteral(" – was Ihnen im Endeffekt wiederum selbst zugute kommt ...") +
+           br + br +
+           QStringLiteral("Verbesserungsvorschläge sind mir gerne willkommen. Weitere "
+                          "interessante Tools/Infos finden Sie auf meiner Web-Site unter ") +
+           fromUtf8(maker::WebAddress);
+}
+
+void InfoForm::main(const QString& name, const QString& description) {
+    setWindowTitle(QStringLiteral("Info über ") + name);
+    text_ = infoText(name, description);
+    label0_->setText(platform::shownText(text_.toStdString()));
+
+    QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen();
+    move(screen->availableGeometry().center() - rect().center());
+    btn_[0]->setFocus();
+    toolkit_.showModal(*this);
+}
+
+void InfoForm::keyPressEvent(QKeyEvent* event) {
+    // Escape leaves the dialog open: only "Dieses Fenster schliessen" and the close box close it.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void InfoForm::Btn_Click(int index) {
+    switch (index) {
+    case 0:
+        AAP::ShellOpen(toolkit_, this, "mailto:" + std::string(maker::EMail), platform::ShowNormal);
+        break;
+    case 1:
+        AAP::ShellOpen(toolkit_, this, webTarget("/new.htm"), platform::ShowNormal);
+        break;
+    case 2:
+        AAP::ShellOpen(toolkit_, this, webTarget("/register"), platform::ShowNormal);
+        break;
+    case 3:
+        close();
+        break;
+    default:
+        break;
+    }
+}
