@@ -11,7 +11,7 @@ case "$mode" in
 test)
     pkgs+=(googletest locales tzdata attr xauth xvfb desktop-file-utils
            g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64
-           samba smbclient ntfs-3g fuse3 clang libclang-rt-14-dev)
+           samba smbclient ntfs-3g clang libclang-rt-14-dev xdg-utils)
     ;;
 bench) pkgs+=(locales tzdata attr findutils) ;;
 run) ;;
