@@ -1,7 +1,7 @@
 # The Qt-free core built for Windows with mingw-w64, its tests run under Wine. Built by
 # `make test` through the target windows_core; not part of the default build.
 find_program(DATEIMARK_MINGW_CXX x86_64-w64-mingw32-g++-posix)
-find_program(DATEIMARK_WINE wine)
+find_program(DATEIMARK_WINE NAMES wine64 wine)
 if(DATEIMARK_MINGW_CXX AND DATEIMARK_WINE AND DATEIMARK_TESTS)
     include(ExternalProject)
     set(DATEIMARK_WINDOWS_DIR ${CMAKE_BINARY_DIR}/windows)
@@ -16,13 +16,18 @@ if(DATEIMARK_MINGW_CXX AND DATEIMARK_WINE AND DATEIMARK_TESTS)
         INSTALL_COMMAND ""
         BUILD_ALWAYS TRUE
         EXCLUDE_FROM_ALL TRUE)
-    set(DATEIMARK_WINDOWS_TESTS ${DATEIMARK_WINDOWS_DIR}/tests/core_tests.exe)
+    set(DATEIMARK_WINDOWS_TESTS ${DATEIMARK_WINDOWS_DIR}/tests/core_tests.exe CACHE INTERNAL "")
+    set(DATEIMARK_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE INTERNAL "")
+    # Wine takes the time zone and the user locale from the environment when it starts.
     add_test(NAME windows.core_tests_under_wine
         COMMAND ${CMAKE_SOURCE_DIR}/tests/run-wine.sh ${DATEIMARK_WINDOWS_TESTS})
     set_tests_properties(windows.core_tests_under_wine PROPERTIES
-        ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix"
-        SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
+        ENVIRONMENT "WINEPREFIX=${DATEIMARK_WINEPREFIX};TZ=Europe/Berlin;LC_ALL=de_DE.UTF-8"
+        SKIP_RETURN_CODE 77
+        RESOURCE_LOCK wineprefix
+        TIMEOUT 600)
     set(DATEIMARK_HAVE_WINE ON CACHE INTERNAL "")
 else()
     message(STATUS "mingw-w64 or Wine missing: the Windows core is not built")
+    set(DATEIMARK_HAVE_WINE OFF CACHE INTERNAL "")
 endif()

@@ -1,1 +1,357 @@
+// Windows keeps the attribute word itself; this file only adds the long-path prefix, refuses
+// links on writes, and converts local times with the rules of the date they name.
+#include "platform/fileservices.h"
 
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+std::error_code errorOf(DWORD code) {
+    return {static_cast<int>(code), std::system_category()};
+}
+std::error_code lastError() {
+    return errorOf(GetLastError());
+}
+
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr ULONGLONG FileTimeOf1970 = 116444736000000000ULL;
+constexpr std::int64_t TicksPerSecond = 10'000'000;
+
+// The bits SetFileAttributes can set; the others (directory, compressed, reparse point …) are
+// the file system's to keep.
+constexpr DWORD SettableBits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                               FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY |
+                               FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+class Handle {
+public:
+    explicit Handle(HANDLE h) : h_(h) {}
+    ~Handle() {
+        if (valid())
+            CloseHandle(h_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return h_; }
+
+private:
+    HANDLE h_;
+};
+
+// The one place that gives long paths the \\?\ prefix. The prefix also switches off the
+// normalisation of "/", "." and "..", so the path is made full first.
+std::wstring widePath(const fs::path& p) {
+    const std::wstring& s = p.native();
+    constexpr std::size_t Limit = MAX_PATH - 12; // CreateDirectory's limit is the lowest
+    if (s.size() < Limit || s.rfind(LR"(\\?\)", 0) == 0)
+        return s;
+    DWORD n = GetFullPathNameW(s.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        return s;
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(s.c_str(), n, full.data(), nullptr);
+    full.resize(n);
+    if (full.rfind(LR"(\\)", 0) == 0)
+        return LR"(\\?\UNC\)" + full.substr(2);
+    return LR"(\\?\)" + full;
+}
+
+std::string toUtf8(const wchar_t* text, int length) {
+    if (length == 0)
+        return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+bool isLinkTag(DWORD attributes, DWORD tag) {
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           (tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT);
+}
+
+// Opens the entry itself, never the target of a link in its place, for changing its
+// attributes or times. Other reparse points (cloud placeholders, deduplicated files) are
+// ordinary files to the user and stay writable.
+std::error_code openForChange(const fs::path& p, HANDLE& out) {
+    out = CreateFileW(widePath(p).c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll,
+                      nullptr, OPEN_EXISTING,
+                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
+        return lastError();
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (GetFileInformationByHandleEx(out, FileAttributeTagInfo, &tag, sizeof tag)) {
+        if (isLinkTag(tag.FileAttributes, tag.ReparseTag))
+            return errorOf(ERROR_CANT_ACCESS_FILE);
+        return {};
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(out, &info))
+        return lastError();
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return errorOf(ERROR_CANT_ACCESS_FILE);
+    return {};
+}
+
+std::int64_t secondsOf(const FILETIME& ft) {
+    const auto ticks = static_cast<std::int64_t>(
+        ((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) - FileTimeOf1970);
+    // Whole seconds, rounded towards the past also before 1970.
+    return ticks >= 0 ? ticks / TicksPerSecond : -((-ticks + TicksPerSecond - 1) / TicksPerSecond);
+}
+
+int daysInMonth(int month, int year) {
+    static constexpr int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : Days[month - 1];
+}
+
+// The uppercase of each UTF-16 unit as the invariant locale has it, the mapping
+// CompareStringOrdinal ignores case with; made once, at the first hash.
+const std::vector<wchar_t>& upperCase() {
+    static const std::vector<wchar_t> table = [] {
+        std::vector<wchar_t> t(0x10000);
+        for (std::size_t c = 0; c < t.size(); ++c) {
+            const wchar_t in = static_cast<wchar_t>(c);
+            wchar_t out = in;
+            if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, &in, 1, &out, 1, nullptr,
+                              nullptr, 0) != 1)
+                out = in;
+            t[c] = out;
+        }
+        return t;
+    }();
+    return table;
+}
+
+bool sameWallClock(const SYSTEMTIME& a, const SYSTEMTIME& b) {
+    return a.wYear == b.wYear && a.wMonth == b.wMonth && a.wDay == b.wDay && a.wHour == b.wHour &&
+           a.wMinute == b.wMinute && a.wSecond == b.wSecond;
+}
+
+// A local moment to UTC with the daylight-saving rule of its own date, not today's offset. A
+// moment in the spring-forward gap does not exist; like the C library's mktime it is read with
+// the offset before the change, so it moves forward by the gap.
+bool localToUtc(const SYSTEMTIME& local, FILETIME& out) {
+    SYSTEMTIME utc, back;
+    if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &back))
+        return false;
+    if (sameWallClock(local, back))
+        return SystemTimeToFileTime(&utc, &out) != 0;
+    TIME_ZONE_INFORMATION zone;
+    if (!GetTimeZoneInformationForYear(local.wYear, nullptr, &zone) ||
+        !SystemTimeToFileTime(&local, &out))
+        return false;
+    const LONGLONG minutes = zone.Bias + zone.StandardBias;
+    const ULONGLONG ticks =
+        ((static_cast<ULONGLONG>(out.dwHighDateTime) << 32) | out.dwLowDateTime) +
+        static_cast<ULONGLONG>(minutes * 60 * TicksPerSecond);
+    out = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    return true;
+}
+
+} // namespace
+
+std::error_code queryEntry(const fs::path& p, EntryState& out) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(widePath(p).c_str(), GetFileExInfoStandard, &data))
+        return lastError();
+    out.attributes = data.dwFileAttributes;
+    out.lastWrite = secondsOf(data.ftLastWriteTime);
+    return {};
+}
+
+std::error_code readAttributes(const fs::path& p, std::uint32_t& word) {
+    const DWORD a = GetFileAttributesW(widePath(p).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES)
+        return lastError();
+    word = a;
+    return {};
+}
+
+std::error_code writeAttributes(const fs::path& p, std::uint32_t word) {
+    HANDLE raw = INVALID_HANDLE_VALUE;
+    const std::error_code ec = openForChange(p, raw);
+    Handle h(raw);
+    if (ec)
+        return ec;
+    FILE_BASIC_INFO info{}; // times 0: left as they are
+    const DWORD settable = word & SettableBits;
+    info.FileAttributes = settable ? settable : FILE_ATTRIBUTE_NORMAL;
+    if (!SetFileInformationByHandle(h.get(), FileBasicInfo, &info, sizeof info))
+        return lastError();
+    return {};
+}
+
+std::string formatLastWrite(std::int64_t secondsSinceEpoch) {
+    const ULONGLONG ticks =
+        static_cast<ULONGLONG>(secondsSinceEpoch * TicksPerSecond) + FileTimeOf1970;
+    const FILETIME utcTime{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME utc, local;
+    // The offset of that date, not today's (FileTimeToLocalFileTime would take today's).
+    if (!FileTimeToSystemTime(&utcTime, &utc) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
+        return {};
+    wchar_t date[80] = {}, time[80] = {};
+    const int dateLength = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &local,
+                                           nullptr, date, 80, nullptr);
+    std::string text = toUtf8(date, dateLength > 0 ? dateLength - 1 : 0);
+    if (local.wHour == 0 && local.wMinute == 0 && local.wSecond == 0)
+        return text;
+    const int timeLength = GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &local, nullptr, time, 80);
+    return text + " " + toUtf8(time, timeLength > 0 ? timeLength - 1 : 0);
+}
+
+std::error_code readLastWriteText(const fs::path& p, std::string& text) {
+    EntryState state;
+    if (auto ec = queryEntry(p, state))
+        return ec;
+    text = formatLastWrite(state.lastWrite);
+    return {};
+}
+
+LocalTime presentLocalTime() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return {now.wHour, now.wMinute, now.wSecond, now.wDay, now.wMonth, now.wYear};
+}
+
+std::error_code setLastWriteTime(const fs::path& p, const LocalTime& t) {
+    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > daysInMonth(t.month, t.year) ||
+        t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 ||
+        t.second > 59 || t.year < 1601 || t.year > 30827)
+        return errorOf(ERROR_INVALID_PARAMETER);
+    SYSTEMTIME local{};
+    local.wYear = static_cast<WORD>(t.year);
+    local.wMonth = static_cast<WORD>(t.month);
+    local.wDay = static_cast<WORD>(t.day);
+    local.wHour = static_cast<WORD>(t.hour);
+    local.wMinute = static_cast<WORD>(t.minute);
+    local.wSecond = static_cast<WORD>(t.second);
+    FILETIME when;
+    if (!localToUtc(local, when))
+        return lastError();
+
+    HANDLE raw = INVALID_HANDLE_VALUE;
+    const std::error_code ec = openForChange(p, raw);
+    Handle h(raw);
+    if (ec)
+        return ec;
+    if (!SetFileTime(h.get(), nullptr, nullptr, &when))
+        return lastError();
+    return {};
+}
+
+struct FolderEnumerator::Impl {
+    HANDLE find = INVALID_HANDLE_VALUE;
+    WIN32_FIND_DATAW data{};
+    bool pending = false;
+};
+
+FolderEnumerator::FolderEnumerator(const fs::path& folder) : impl_(std::make_unique<Impl>()) {
+    const std::wstring pattern = widePath(folder / L"*");
+    impl_->find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &impl_->data,
+                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (impl_->find != INVALID_HANDLE_VALUE)
+        impl_->pending = true;
+    else if (GetLastError() != ERROR_FILE_NOT_FOUND) // an empty drive root has no entries
+        error_ = lastError();
+}
+
+FolderEnumerator::~FolderEnumerator() {
+    if (impl_->find != INVALID_HANDLE_VALUE)
+        FindClose(impl_->find);
+}
+
+bool FolderEnumerator::next(FolderEntry& entry) {
+    if (impl_->find == INVALID_HANDLE_VALUE)
+        return false;
+    if (!impl_->pending && !FindNextFileW(impl_->find, &impl_->data)) {
+        if (GetLastError() != ERROR_NO_MORE_FILES)
+            error_ = lastError();
+        return false;
+    }
+    impl_->pending = false;
+    const WIN32_FIND_DATAW& d = impl_->data;
+    entry.name = d.cFileName;
+    if (isLinkTag(d.dwFileAttributes, d.dwReserved0))
+        entry.kind = EntryKind::Link;
+    else if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        entry.kind = EntryKind::Directory;
+    else
+        entry.kind = EntryKind::File;
+    return true;
+}
+
+bool isLink(const fs::path& p) {
+    const DWORD a = GetFileAttributesW(widePath(p).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+std::string reasonText(const std::error_code& ec) {
+    if (ec.category() != std::system_category())
+        return ec.message();
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(ec.value()), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (n == 0 || !text)
+        return ec.message();
+    std::wstring message(text, n);
+    LocalFree(text);
+    while (!message.empty() &&
+           (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' '))
+        message.pop_back();
+    return toUtf8(message.data(), static_cast<int>(message.size()));
+}
+
+int reasonCode(const std::error_code& ec) {
+    return ec.value();
+}
+
+bool samePath(const fs::path::string_type& a, const fs::path::string_type& b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::size_t pathHash(const fs::path::string_type& p) {
+    const std::vector<wchar_t>& upper = upperCase();
+    std::size_t h = 14695981039346656037ULL; // FNV-1a
+    for (const wchar_t c : p) {
+        h ^= static_cast<std::size_t>(upper[static_cast<std::size_t>(c)]);
+        h *= 1099511628211ULL;
+    }
+    return h;
+}
+
+fs::path executableFolder() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0)
+            return {};
+        if (n < buffer.size())
+            return fs::path(std::wstring(buffer.data(), n)).parent_path();
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string separator() {
+    return "\\";
+}
+
+std::string displayText(const fs::path& p) {
+    const std::wstring& s = p.native();
+    return toUtf8(s.data(), static_cast<int>(s.size()));
+}
+
+} // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/dosattrib.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -31,16 +32,11 @@ std::optional<Info> decodeText(const std::string& s) {
 }
 
 // A structured value of any version: empty text, version and level, then the body.
-Bytes structured(unsigned version, unsigned level, Bytes body) {
-    Bytes b = {0x00,
-               0x00,
-               static_cast<unsigned char>(version),
-               0x00,
-               static_cast<unsigned char>(level),
-               0x00,
-               0x00,
-               0x00};
-    b.insert(b.end(), body.begin(), body.end());
+Bytes structured(unsigned version, unsigned level, const Bytes& body) {
+    Bytes b(8 + body.size(), 0);
+    b[2] = static_cast<unsigned char>(version);
+    b[4] = static_cast<unsigned char>(level);
+    std::copy(body.begin(), body.end(), b.begin() + 8);
     return b;
 }
 

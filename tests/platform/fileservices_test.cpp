@@ -60,8 +60,10 @@ TEST(Attributes, FolderKeepsItsDirectoryBitAndStaysUsable) {
     scratch::Folder dir;
     const fs::path sub = dir.folder("Ordner");
     ASSERT_FALSE(writeAttributes(sub, attr::ReadOnly | attr::Hidden | attr::System));
+    // Wine keeps no R on folders.
+    const std::uint32_t r = scratch::underWine() ? 0 : attr::ReadOnly;
     EXPECT_EQ(wordOf(sub) & (Rhsa | attr::Directory),
-              attr::Directory | attr::ReadOnly | attr::Hidden | attr::System);
+              attr::Directory | r | attr::Hidden | attr::System);
     // On Windows R does not forbid new files in a folder; on Linux it must not either.
     std::ofstream(sub / "neu.txt") << "x";
     EXPECT_TRUE(fs::exists(sub / "neu.txt"));
@@ -135,7 +137,9 @@ TEST_F(LastWriteTime, OnlyTheWholeSecondWriteTimeChanges) {
     EXPECT_EQ(after.write % after.unitsPerSecond, 0) << "no sub-seconds";
     EXPECT_EQ(lastWriteOf(f), 944485509);
     EXPECT_EQ(after.access, before.access);
-    EXPECT_EQ(after.creation, before.creation);
+    if (!scratch::underWine()) { // Wine makes the creation time up from the Linux times
+        EXPECT_EQ(after.creation, before.creation);
+    }
     EXPECT_EQ(contentsOf(f), "bleibt");
 }
 
@@ -168,27 +172,20 @@ TEST(DateText, LocalDateAndTimeOnlyDateAtMidnight) {
     scratch::GermanDates german;
     SKIP_UNLESS_PINNED(berlin);
     SKIP_UNLESS_PINNED(german);
-    EXPECT_EQ(formatLastWrite(944485509), "06.12.1999 14:05:09");
-    EXPECT_EQ(formatLastWrite(946681200), "01.01.2000");
-    EXPECT_EQ(formatLastWrite(946681201), "01.01.2000 00:00:01");
+    EXPECT_EQ(formatLastWrite(944485509), german.shortDate("06.12.1999") + " 14:05:09");
+    EXPECT_EQ(formatLastWrite(946681200), german.shortDate("01.01.2000"));
+    EXPECT_EQ(formatLastWrite(946681201), german.shortDate("01.01.2000") + " 00:00:01");
 }
 
-TEST(PresentTime, IsOneReadingOfTheLocalClock) {
-    const std::time_t before = std::time(nullptr);
+TEST(PresentTime, IsTheLocalWallClock) {
+    const scratch::WallClock expected = scratch::wallClock();
     const LocalTime now = presentLocalTime();
-    std::tm expected{};
-#ifdef _WIN32
-    localtime_s(&expected, &before);
-#else
-    localtime_r(&before, &expected);
-#endif
-    EXPECT_EQ(now.year, expected.tm_year + 1900);
-    EXPECT_EQ(now.month, expected.tm_mon + 1);
-    EXPECT_EQ(now.day, expected.tm_mday);
+    EXPECT_EQ(now.year, expected.year);
+    EXPECT_EQ(now.month, expected.month);
+    EXPECT_EQ(now.day, expected.day);
     const int seconds = now.hour * 3600 + now.minute * 60 + now.second;
-    const int expectedSeconds = expected.tm_hour * 3600 + expected.tm_min * 60 + expected.tm_sec;
-    EXPECT_LE(seconds - expectedSeconds, 2);
-    EXPECT_GE(seconds - expectedSeconds, 0);
+    EXPECT_GE(seconds - expected.secondOfDay, 0);
+    EXPECT_LE(seconds - expected.secondOfDay, 2);
 }
 
 TEST(Folders, ListsEveryEntryWithDotsHiddenAndKinds) {

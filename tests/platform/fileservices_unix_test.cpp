@@ -157,14 +157,17 @@ TEST(UnixDosAttrib, DirectoryBitOnlyForFoldersOtherStoredBitsKept) {
     scratch::Folder dir;
     const fs::path f = dir.file("f.txt");
     const fs::path sub = dir.folder("d");
-    // A file once stored as a folder, with the compressed and not-indexed bits.
-    store(f, dos::encode({0x2000 | attr::Compressed | attr::Directory | attr::Archive, false, 0}));
+    // A file once stored as a folder, with the compressed bit and bits beyond 16 (a word once
+    // held in 16 signed bits lost these).
+    constexpr std::uint32_t High = 0x48000;
+    store(f, dos::encode({High | attr::Compressed | attr::Directory | attr::Archive, false, 0}));
     const std::uint32_t read = wordOf(f);
-    EXPECT_EQ(read, 0x2000 | attr::Compressed | attr::Archive);
+    EXPECT_EQ(read, High | attr::Compressed | attr::Archive);
 
     // What the apply run writes back: the word less Directory and Compressed, H added.
     ASSERT_FALSE(writeAttributes(f, (read & ~attr::Compressed) | attr::Hidden));
-    EXPECT_EQ(stored(f)->attributes, 0x2000 | attr::Compressed | attr::Archive | attr::Hidden);
+    EXPECT_EQ(stored(f)->attributes, High | attr::Compressed | attr::Archive | attr::Hidden);
+    EXPECT_EQ(wordOf(f), High | attr::Compressed | attr::Archive | attr::Hidden);
 
     ASSERT_FALSE(writeAttributes(sub, attr::Hidden));
     EXPECT_EQ(stored(sub)->attributes, attr::Directory | attr::Hidden);

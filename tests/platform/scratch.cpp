@@ -115,8 +115,12 @@ void setOtherTimes(const fs::path& p) {
 }
 
 bool makeLink(const fs::path& link, const fs::path& target) {
-    return CreateSymbolicLinkW(link.c_str(), target.c_str(),
-                               SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) != 0;
+    // Wine says yes and makes nothing; only a reparse point in the place counts.
+    if (!CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                             SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
+        return false;
+    const DWORD a = GetFileAttributesW(link.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 bool underWine() {
@@ -141,6 +145,24 @@ GermanDates::GermanDates() {
         missing_ = "the user locale is not de-DE; run with LC_ALL=de_DE.UTF-8";
 }
 GermanDates::~GermanDates() = default;
+
+std::string GermanDates::shortDate(const std::string& ddmmyyyy) const {
+    wchar_t pattern[80] = {};
+    GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SSHORTDATE, pattern, 80);
+    const std::wstring p = pattern;
+    std::string day = ddmmyyyy.substr(0, 2), month = ddmmyyyy.substr(3, 2);
+    if (p.find(L"dd") == std::wstring::npos && day[0] == '0')
+        day.erase(0, 1);
+    if (p.find(L"MM") == std::wstring::npos && month[0] == '0')
+        month.erase(0, 1);
+    return day + "." + month + "." + ddmmyyyy.substr(6);
+}
+
+WallClock wallClock() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour * 3600 + now.wMinute * 60 + now.wSecond};
+}
 
 #else
 
@@ -197,6 +219,17 @@ GermanDates::GermanDates() {
 
 GermanDates::~GermanDates() {
     std::setlocale(LC_TIME, saved_.c_str());
+}
+
+std::string GermanDates::shortDate(const std::string& ddmmyyyy) const {
+    return ddmmyyyy;
+}
+
+WallClock wallClock() {
+    const std::time_t now = std::time(nullptr);
+    std::tm t{};
+    ::localtime_r(&now, &t);
+    return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour * 3600 + t.tm_min * 60 + t.tm_sec};
 }
 
 #endif
