@@ -5,6 +5,7 @@
 #include "info/aam.h"
 #include "support/windowfixture.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -234,6 +235,46 @@ private slots:
         w.TouchChk()->click();
         QVERIFY(!w.DateTime(3)->isEnabled());
         QCOMPARE(w.DateTime(3)->text(), QStringLiteral("30"));
+    }
+
+    void screenReadersHearNamesAndStates() {
+        WindowFixture f;
+        app::Form1& w = *f.form;
+        f.drop({f.file("r.txt", platform::attr::ReadOnly), f.file("n.txt")});
+        QCOMPARE(w.AttribChk(1)->checkState(), Qt::PartiallyChecked);
+        QAccessibleInterface* box = QAccessible::queryAccessibleInterface(w.AttribChk(1));
+        QVERIFY(box);
+        QCOMPARE(box->text(QAccessible::Name), QStringLiteral("R - schreibgeschützt"));
+        QVERIFY(box->state().checkStateMixed);
+        QAccessibleInterface* year = QAccessible::queryAccessibleInterface(w.DateTime(5));
+        QCOMPARE(year->text(QAccessible::Name), QStringLiteral("Jahr"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(w.Btn(8))->text(QAccessible::Name),
+                 QStringLiteral("Start"));
+        for (QWidget* control : w.findChildren<QWidget*>()) {
+            if (control->focusPolicy() & Qt::TabFocus && control->isVisibleTo(&w) &&
+                !control->objectName().isEmpty())
+                QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+        }
+    }
+
+    void accessKeysReachTheirControls() {
+        WindowFixture f;
+        app::Form1& w = *f.form;
+        f.drop({f.file("a.txt"), f.file("b.txt")});
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        // An access key presses its button visibly, so the click follows a moment later.
+        QTest::keyClick(w.windowHandle(), Qt::Key_K, Qt::AltModifier); // &Keine Auswahl
+        QTRY_COMPARE(f.panel(1), QStringLiteral("2 Dateien, davon 0 ausgewählt"));
+        QTest::keyClick(w.windowHandle(), Qt::Key_W, Qt::AltModifier); // Alle aus&wählen
+        QTRY_COMPARE(f.panel(1), QStringLiteral("2 Dateien, davon 2 ausgewählt"));
+        // A key that two captions share moves the focus between them instead of clicking.
+        QTest::keyClick(w.windowHandle(), Qt::Key_I, Qt::AltModifier);
+        QVERIFY(w.Btn(5)->hasFocus() || w.Btn(10)->hasFocus());
+        QVERIFY(f.toolkit.opened.empty());
+        QCOMPARE(f.toolkit.modalShown, 0);
+        QTest::keyClick(w.windowHandle(), Qt::Key_E, Qt::AltModifier); // &Ende
+        QTRY_VERIFY(!w.isVisible());
     }
 
     void startUpFillsTheFieldsFromOneReading() {
