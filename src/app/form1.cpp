@@ -154,14 +154,14 @@ void Form1::buildControls() {
         {8, "&Start", false, 6420, 660, 1395, 315},
         {9, "&Ende", false, 6420, 1080, 1395, 315},
     };
-    for (const ButtonSpec& spec : buttons) {
-        const QString caption = QString::fromUtf8(spec.caption);
-        auto* button = new QPushButton(caption, spec.inFrame1 ? frame1_ : frame2_);
-        named(button, QStringLiteral("Btn%1").arg(spec.index), accessibleCaption(caption));
+    for (const ButtonSpec& def : buttons) {
+        const QString caption = QString::fromUtf8(def.caption);
+        auto* button = new QPushButton(caption, def.inFrame1 ? frame1_ : frame2_);
+        named(button, QStringLiteral("Btn%1").arg(def.index), accessibleCaption(caption));
         button->setAutoDefault(false);
-        place(button, spec.left, spec.top, spec.width, spec.height);
-        btn_[spec.index] = button;
-        const int index = spec.index;
+        place(button, def.left, def.top, def.width, def.height);
+        btn_[def.index] = button;
+        const int index = def.index;
         connect(button, &QPushButton::clicked, this, [this, index] { Btn_Click(index); });
     }
     QFont bold = Btn(8)->font();
