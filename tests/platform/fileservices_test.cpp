@@ -177,17 +177,6 @@ TEST(DateText, LocalDateAndTimeOnlyDateAtMidnight) {
     EXPECT_EQ(formatLastWrite(946681201), german.shortDate("01.01.2000") + " 00:00:01");
 }
 
-TEST(PresentTime, IsTheLocalWallClock) {
-    const scratch::WallClock expected = scratch::wallClock();
-    const LocalTime now = presentLocalTime();
-    EXPECT_EQ(now.year, expected.year);
-    EXPECT_EQ(now.month, expected.month);
-    EXPECT_EQ(now.day, expected.day);
-    const int seconds = now.hour * 3600 + now.minute * 60 + now.second;
-    EXPECT_GE(seconds - expected.secondOfDay, 0);
-    EXPECT_LE(seconds - expected.secondOfDay, 2);
-}
-
 TEST(Folders, ListsEveryEntryWithDotsHiddenAndKinds) {
     scratch::Folder dir;
     dir.file("datei.txt");

@@ -185,13 +185,6 @@ TEST(UnixDosAttrib, AValueThatDoesNotParseCountsAsNone) {
     EXPECT_EQ(wordOf(f), attr::Hidden);
 }
 
-TEST(UnixDosAttrib, WinesTextFormIsRead) {
-    scratch::Folder dir;
-    const fs::path f = dir.file("wine.txt");
-    store(f, "0x6"); // Wine: the text alone, no NUL
-    EXPECT_EQ(wordOf(f), attr::Hidden | attr::System);
-}
-
 TEST(UnixNames, AnyBytesWork) {
     scratch::BerlinTime berlin;
     SKIP_UNLESS_PINNED(berlin);

@@ -158,12 +158,6 @@ std::string GermanDates::shortDate(const std::string& ddmmyyyy) const {
     return day + "." + month + "." + ddmmyyyy.substr(6);
 }
 
-WallClock wallClock() {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    return {now.wYear, now.wMonth, now.wDay, now.wHour * 3600 + now.wMinute * 60 + now.wSecond};
-}
-
 #else
 
 RawTimes rawTimes(const fs::path& p) {
@@ -223,13 +217,6 @@ GermanDates::~GermanDates() {
 
 std::string GermanDates::shortDate(const std::string& ddmmyyyy) const {
     return ddmmyyyy;
-}
-
-WallClock wallClock() {
-    const std::time_t now = std::time(nullptr);
-    std::tm t{};
-    ::localtime_r(&now, &t);
-    return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour * 3600 + t.tm_min * 60 + t.tm_sec};
 }
 
 #endif

@@ -49,12 +49,6 @@ void setOtherTimes(const fs::path& p);
 /// A symbolic link to \p target; false where the system will not make one for us.
 bool makeLink(const fs::path& link, const fs::path& target);
 
-/// The local wall clock now, read straight from the system: year, month, day, seconds of day.
-struct WallClock {
-    int year = 0, month = 0, day = 0, secondOfDay = 0;
-};
-WallClock wallClock();
-
 /// Whether the Windows build runs under Wine (which reports A for every file).
 bool underWine();
 
