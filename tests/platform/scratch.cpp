@@ -69,14 +69,17 @@ Folder::~Folder() {
     fs::remove_all(path_, ec);
 }
 
+// Names may be given with "/"; the result is in the system's own form, as a listing gives it.
 fs::path Folder::file(const fs::path& name, const std::string& contents) const {
-    const fs::path p = path_ / name;
+    fs::path p = path_ / name;
+    p.make_preferred();
     std::ofstream(p, std::ios::binary) << contents;
     return p;
 }
 
 fs::path Folder::folder(const fs::path& name) const {
-    const fs::path p = path_ / name;
+    fs::path p = path_ / name;
+    p.make_preferred();
     fs::create_directories(p);
     return p;
 }
