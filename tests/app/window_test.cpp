@@ -276,13 +276,6 @@ private slots:
         QTest::keyClick(w.windowHandle(), Qt::Key_E, Qt::AltModifier); // &Ende
         QTRY_VERIFY(!w.isVisible());
     }
-
-    void startUpFillsTheFieldsFromOneReading() {
-        WindowFixture f;
-        for (int i = 0; i < 6; ++i)
-            QCOMPARE(f.form->DateTime(i)->text(), QString::number(Module1::TouchTime[i]));
-        QVERIFY(Module1::TouchTime[Module1::Year] >= 2020);
-    }
 };
 
 QTEST_MAIN(WindowTest)

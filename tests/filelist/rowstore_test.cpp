@@ -70,35 +70,6 @@ TEST(RowStore, IndexSurvivesGrowthRemovalAndClearing) {
     EXPECT_TRUE(store.insertTop(P("f0"), false));
 }
 
-TEST(RowStore, RemovingMarkedRowsKeepsTheOthersInOrder) {
-    RowStore store;
-    for (const char* p : {"4", "3", "2", "1"})
-        store.insertTop(P(p), false);
-    store.markAll(false);
-    store.at(1).marked = true;
-    store.at(2).marked = true;
-    EXPECT_EQ(store.removeMarked(), 2u);
-    EXPECT_EQ(order(store), (std::vector<std::string>{"1", "4"}));
-    EXPECT_FALSE(store.at(0).marked);
-    EXPECT_FALSE(store.at(1).marked);
-}
-
-TEST(RowStore, InvertingTwiceRestoresTheMarks) {
-    RowStore store;
-    for (const char* p : {"4", "3", "2", "1"})
-        store.insertTop(P(p), false);
-    store.markAll(false);
-    store.at(0).marked = store.at(2).marked = true;
-    store.invertMarks();
-    EXPECT_FALSE(store.at(0).marked);
-    EXPECT_TRUE(store.at(1).marked);
-    EXPECT_FALSE(store.at(2).marked);
-    EXPECT_TRUE(store.at(3).marked);
-    store.invertMarks();
-    EXPECT_EQ(store.markedCount(), 2u);
-    EXPECT_TRUE(store.at(0).marked && store.at(2).marked);
-}
-
 TEST(RowStore, ReorderMovesRowsWithTheirMarks) {
     RowStore store;
     for (const char* p : {"c", "b", "a"})
