@@ -1,8 +1,7 @@
-// The launcher through the toolkit seam: the URLs it hands on, the show commands, and the help
-// page beside the program.
+// The help command's target beside the program, also when the program is started through a
+// link, and the file URLs the launcher hands to the toolkit.
 #include "info/aam.h"
 #include "info/aap.h"
-#include "info/maker.h"
 #include "support/recordingtoolkit.h"
 
 #include <QCoreApplication>
@@ -17,49 +16,28 @@ class LauncherTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void passesTheUrlAndTheShowCommand();
-    void fileUrlsSurviveTheToolkitsStrictParsing();
     void helpPageLiesBesideTheProgram();
     void programFolderIsFoundThroughALink();
 };
 
-void LauncherTest::passesTheUrlAndTheShowCommand() {
-    RecordingToolkit toolkit;
-    QWidget owner;
-    AAP::ShellOpen(toolkit, &owner, std::string(maker::MagazineTarget), platform::ShowNormal);
-    AAP::ShellOpenDefault(toolkit, &owner, "/opt/dateimark/dateimark.htm");
-
-    QCOMPARE(toolkit.opened.size(), size_t(2));
-    QCOMPARE(toolkit.opened[0].target, "https://" + std::string(maker::MagazineTarget));
-    QCOMPARE(toolkit.opened[0].showCommand, platform::ShowNormal);
-    QCOMPARE(toolkit.opened[1].target, std::string("file:///opt/dateimark/dateimark.htm"));
-    QCOMPARE(toolkit.opened[1].showCommand, platform::ShowDefault);
-}
-
-void LauncherTest::fileUrlsSurviveTheToolkitsStrictParsing() {
-    // The real toolkit parses what it gets in strict mode; a URL it rejected would open nothing.
-    for (const QString path :
-         {"/home/jörg/Meine Dateien/hilfe.htm", "/tmp/a#b?c%d[e]@f;g=h+i&j.htm"}) {
-        RecordingToolkit toolkit;
-        AAP::ShellOpenDefault(toolkit, nullptr, path.toStdString());
-        const QUrl url(QString::fromStdString(toolkit.opened.at(0).target), QUrl::StrictMode);
-        QVERIFY2(url.isValid(), qPrintable(url.errorString()));
-        QCOMPARE(url.toLocalFile(), path);
-    }
-}
-
 void LauncherTest::helpPageLiesBesideTheProgram() {
     QFile copy(QStringLiteral(DATEIMARK_PROGRAM_DIR "/dateimark.htm"));
     QFile original(QStringLiteral(DATEIMARK_SOURCE_DIR "/assets/dateimark.htm"));
-    QVERIFY2(copy.open(QIODevice::ReadOnly), qPrintable(copy.fileName()));
-    QVERIFY(original.open(QIODevice::ReadOnly));
+    QVERIFY(copy.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
     QCOMPARE(copy.readAll(), original.readAll());
 
-    // The help command's target: the program folder and the page's name, one separator apart.
+    // What the toolkit gets, it parses strictly: a URL it rejected would open nothing.
     RecordingToolkit toolkit;
-    AAP::ShellOpenDefault(toolkit, nullptr, AAM::ProgramFolder() + "dateimark.htm");
-    const QUrl url(QString::fromStdString(toolkit.opened.at(0).target), QUrl::StrictMode);
-    QCOMPARE(url.toLocalFile(), QCoreApplication::applicationDirPath() + "/dateimark.htm");
+    const std::string help = AAM::ProgramFolder() + "dateimark.htm";
+    QCOMPARE(QString::fromStdString(help),
+             QCoreApplication::applicationDirPath() + "/dateimark.htm");
+    for (const std::string& path :
+         {help, std::string("/home/jörg/Meine Dateien/#1?%[a]@b;c=d+e&f.htm")}) {
+        AAP::ShellOpenDefault(toolkit, nullptr, path);
+        const QUrl url(QString::fromStdString(toolkit.opened.back().target), QUrl::StrictMode);
+        QCOMPARE(url.toLocalFile(), QString::fromStdString(path));
+        QCOMPARE(toolkit.opened.back().showCommand, platform::ShowDefault);
+    }
 }
 
 void LauncherTest::programFolderIsFoundThroughALink() {
@@ -68,7 +46,6 @@ void LauncherTest::programFolderIsFoundThroughALink() {
     const QString probe = QStringLiteral(DATEIMARK_PROBE);
     const QString link = elsewhere.filePath(QStringLiteral("probe"));
     QVERIFY(QFile::link(probe, link));
-
     QProcess run;
     run.start(link, {});
     QVERIFY(run.waitForFinished(30000));

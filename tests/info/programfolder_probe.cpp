@@ -1,9 +1,8 @@
-// Prints the program folder as the program itself sees it; started through a link by the tests.
+// Prints the program folder as the program sees it; the launcher test starts it through a link.
 #include "info/aam.h"
 
 #include <iostream>
 
 int main() {
     std::cout << AAM::ProgramFolder();
-    return 0;
 }
