@@ -1,7 +1,10 @@
 // What the interoperability tests share: running the other programs and finding them.
 #pragma once
 
+#include <cstdio>
 #include <string>
+
+#include <sys/wait.h>
 
 namespace interop {
 
@@ -11,20 +14,30 @@ struct Outcome {
 };
 
 /// Runs \p command through the shell and collects what it prints.
-Outcome run(const std::string& command);
+inline Outcome run(const std::string& command) {
+    Outcome outcome;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return outcome;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        outcome.output.append(buffer, n);
+    const int status = ::pclose(pipe);
+    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
 
 /// Whether \p program is found on PATH or in /usr/sbin, /sbin.
-bool have(const std::string& program);
-
-/// A TCP port on 127.0.0.1 that nobody listens on right now.
-int freePort();
-
-/// Waits up to \p seconds until something accepts connections on 127.0.0.1:\p port.
-bool waitForPort(int port, int seconds);
+inline bool have(const std::string& program) {
+    return run("PATH=$PATH:/usr/sbin:/sbin command -v " + program).exitCode == 0;
+}
 
 /// The shell's quoting of \p text.
-std::string quoted(const std::string& text);
-
-bool asRoot();
+inline std::string quoted(const std::string& text) {
+    std::string out = "'";
+    for (const char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
 
 } // namespace interop

@@ -9,65 +9,61 @@
 #include <regex>
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace platform;
-using interop::quoted;
+using scratch::wordOf;
 
-constexpr uid_t Nobody = 65534;
-
-// smbclient's commands quote with double quotes.
-std::string inSmbclient(const std::string& name) {
-    return '"' + name + '"';
+// A port on 127.0.0.1 that nobody listens on right now.
+int freePort() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    int port = -1;
+    if (::bind(s, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    ::close(s);
+    return port;
 }
 
-// A private smbd with one guest share in a temporary folder, on a free port.
+// A private smbd, with folders of its own in \p base and one guest share, on a free port.
 class SambaServer {
 public:
-    explicit SambaServer(const fs::path& base) : base_(base), share_(base / "share") {
-        port_ = interop::freePort();
-        for (const char* sub : {"share", "lock", "state", "cache", "private", "pid", "ncalrpc"})
-            fs::create_directories(base_ / sub);
-        ::chmod(base_.c_str(), 0755);
+    explicit SambaServer(const fs::path& base) : share_(base / "share"), port_(freePort()) {
+        const fs::path conf = base / "smb.conf";
+        std::ofstream out(conf);
+        out << "[global]\ninterfaces = 127.0.0.1\nbind interfaces only = yes\nsmb ports = " << port_
+            << "\ndisable netbios = yes\nload printers = no\ndisable spoolss = yes\n"
+            << "map to guest = Bad User\nguest account = nobody\n";
+        for (const std::string option : {"lock directory", "state directory", "cache directory",
+                                         "private dir", "pid directory", "ncalrpc dir"}) {
+            const fs::path folder = base / option.substr(0, option.find(' '));
+            fs::create_directories(folder);
+            out << option << " = " << folder.native() << "\n";
+        }
+        out << "[share]\npath = " << share_.native()
+            << "\nread only = no\nguest ok = yes\nguest only = yes\n";
+        out.close();
+        fs::create_directories(share_);
+        ::chmod(base.c_str(), 0755);
         ::chmod(share_.c_str(), 0777);
-        const fs::path conf = base_ / "smb.conf";
-        std::ofstream(conf) << "[global]\n"
-                            << "server role = standalone server\n"
-                            << "interfaces = 127.0.0.1\n"
-                            << "bind interfaces only = yes\n"
-                            << "smb ports = " << port_ << "\n"
-                            << "disable netbios = yes\n"
-                            << "lock directory = " << (base_ / "lock").native() << "\n"
-                            << "state directory = " << (base_ / "state").native() << "\n"
-                            << "cache directory = " << (base_ / "cache").native() << "\n"
-                            << "private dir = " << (base_ / "private").native() << "\n"
-                            << "pid directory = " << (base_ / "pid").native() << "\n"
-                            << "ncalrpc dir = " << (base_ / "ncalrpc").native() << "\n"
-                            << "log file = " << (base_ / "log.smbd").native() << "\n"
-                            << "map to guest = Bad User\n"
-                            << "guest account = nobody\n"
-                            << "load printers = no\n"
-                            << "disable spoolss = yes\n"
-                            << "[share]\n"
-                            << "path = " << share_.native() << "\n"
-                            << "read only = no\n"
-                            << "guest ok = yes\n"
-                            << "guest only = yes\n";
-        const std::string log = (base_ / "smbd.out").native();
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            std::freopen(log.c_str(), "w", stdout);
-            std::freopen(log.c_str(), "a", stderr);
-            ::execlp("smbd", "smbd", "--foreground", "--debug-stdout", "-d", "0",
-                     ("--configfile=" + conf.native()).c_str(), static_cast<char*>(nullptr));
+        const std::string confArg = "--configfile=" + conf.native();
+        if ((pid_ = ::fork()) == 0) {
+            ::execlp("smbd", "smbd", "--foreground", "--debug-stdout", "-d", "0", confArg.c_str(),
+                     static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        running_ = pid_ > 0 && interop::waitForPort(port_, 20);
+        for (int i = 0; i < 100 && pid_ > 0 && !(running_ = client("ls").exitCode == 0); ++i)
+            ::usleep(200'000);
     }
 
     // smbd leads a process group of its own, with its helpers in it: end them all, and wait
@@ -80,7 +76,6 @@ public:
         for (int i = 0; i < 100 && ::kill(-pid_, 0) == 0; ++i)
             ::usleep(100'000);
     }
-
     SambaServer(const SambaServer&) = delete;
     SambaServer& operator=(const SambaServer&) = delete;
 
@@ -90,29 +85,24 @@ public:
     /// Runs one smbclient command on the share as guest.
     interop::Outcome client(const std::string& command) const {
         return interop::run("smbclient //127.0.0.1/share -p " + std::to_string(port_) +
-                            " -N -m SMB3 -c " + quoted(command));
+                            " -N -m SMB3 -c " + interop::quoted(command));
     }
-
-    /// The line "attributes: HA (22)" of allinfo, as the number in brackets (-1: none).
+    /// What allinfo's line \p field says of \p name: "attributes: HA (22)", "create_time: …".
+    std::string allinfo(const std::string& name, const std::string& field) const {
+        const std::string out = client("allinfo \"" + name + "\"").output;
+        std::smatch m;
+        return std::regex_search(out, m, std::regex(field + R"(:\s*(.*))")) ? m[1].str() : "";
+    }
+    /// The number in brackets of allinfo's attributes line; -1 if there is none.
     int attributes(const std::string& name) const {
-        const std::string out = client("allinfo " + inSmbclient(name)).output;
-        std::smatch m;
-        if (!std::regex_search(out, m, std::regex(R"(attributes: \S* \(([0-9a-f]+)\))")))
-            return -1;
-        return std::stoi(m[1], nullptr, 16);
-    }
-
-    /// The create_time line of allinfo.
-    std::string createTime(const std::string& name) const {
-        const std::string out = client("allinfo " + inSmbclient(name)).output;
-        std::smatch m;
-        return std::regex_search(out, m, std::regex(R"(create_time:\s*(.*))")) ? m[1].str()
-                                                                               : std::string();
+        const std::string line = allinfo(name, "attributes");
+        const auto open = line.find('(');
+        return open == std::string::npos ? -1 : std::stoi(line.substr(open + 1), nullptr, 16);
     }
 
 private:
-    fs::path base_, share_;
-    int port_ = -1;
+    fs::path share_;
+    int port_;
     pid_t pid_ = -1;
     bool running_ = false;
 };
@@ -120,76 +110,65 @@ private:
 class Samba : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!interop::asRoot())
+        if (::geteuid() != 0)
             GTEST_SKIP() << "the private smbd needs root";
         if (!interop::have("smbd") || !interop::have("smbclient"))
             GTEST_SKIP() << "smbd or smbclient missing (packages samba, smbclient)";
         server = std::make_unique<SambaServer>(dir.path());
         if (!server->running())
-            GTEST_FAIL() << "smbd did not start; see " << dir.path() / "smbd.out";
+            GTEST_FAIL() << "smbd did not start";
     }
-
     // A file made on the Linux side, owned by the guest account as if a user had put it there.
     fs::path localFile(const std::string& name) {
-        const fs::path f = server->share() / name;
-        std::ofstream(f) << "lokal";
-        EXPECT_EQ(::chown(f.c_str(), Nobody, Nobody), 0);
+        const fs::path f = dir.file("share/" + name, "lokal");
+        EXPECT_EQ(::chown(f.c_str(), 65534, 65534), 0);
         ::chmod(f.c_str(), 0644);
         return f;
     }
-
-    std::uint32_t ourWord(const fs::path& p) {
-        std::uint32_t word = 0;
-        EXPECT_FALSE(readAttributes(p, word));
-        return word;
+    // A file put on the share through SMB.
+    fs::path putFile(const std::string& name) {
+        const std::string local = dir.file("quelle.txt");
+        const auto put = server->client("put \"" + local + "\" " + name);
+        EXPECT_EQ(put.exitCode, 0) << put.output;
+        return server->share() / name;
     }
-
     scratch::Folder dir;
     std::unique_ptr<SambaServer> server;
 };
 
 TEST_F(Samba, WhatWeWriteSmbclientReports) {
-    const fs::path f = localFile("ours.txt");
-    ASSERT_FALSE(writeAttributes(f, attr::Hidden | attr::System | attr::Archive));
-    EXPECT_EQ(server->attributes("ours.txt"), 0x26);
-    ASSERT_FALSE(writeAttributes(f, attr::ReadOnly | attr::Archive));
-    EXPECT_EQ(server->attributes("ours.txt"), 0x21);
-    ASSERT_FALSE(writeAttributes(f, 0));
-    EXPECT_EQ(server->attributes("ours.txt") & 0x27, 0) << "nothing of R, H, S, A left";
-
-    const fs::path sub = server->share() / "ordner";
-    fs::create_directory(sub);
+    const fs::path f = localFile("ours.txt"), sub = dir.folder("share/ordner");
+    const std::pair<std::uint32_t, int> cases[] = {
+        {attr::Hidden | attr::System | attr::Archive, 0x26},
+        {attr::ReadOnly | attr::Archive, 0x21},
+        {0, 0}};
+    for (const auto& [word, seen] : cases) {
+        ASSERT_FALSE(writeAttributes(f, word));
+        EXPECT_EQ(server->attributes("ours.txt") & 0x37, seen) << word; // R, H, S, D, A
+    }
     ASSERT_FALSE(writeAttributes(sub, attr::Hidden));
     EXPECT_EQ(server->attributes("ordner"), 0x12) << "a folder stays a folder";
 }
 
 TEST_F(Samba, WhatSetmodeSetsWeRead) {
-    const fs::path local = dir.file("quelle.txt", "über SMB");
-    const auto put = server->client("put " + inSmbclient(local.native()) + " smb.txt");
-    ASSERT_EQ(put.exitCode, 0) << put.output;
-    const fs::path f = server->share() / "smb.txt";
+    const fs::path f = putFile("smb.txt");
+    constexpr std::uint32_t Rhs = attr::ReadOnly | attr::Hidden | attr::System;
     ASSERT_EQ(server->client("setmode smb.txt +hs").exitCode, 0);
-    EXPECT_EQ(ourWord(f) & (attr::Hidden | attr::System), attr::Hidden | attr::System);
+    EXPECT_EQ(wordOf(f) & Rhs, attr::Hidden | attr::System);
     ASSERT_EQ(server->client("setmode smb.txt -h+r").exitCode, 0);
-    EXPECT_EQ(ourWord(f) & (attr::ReadOnly | attr::Hidden | attr::System),
-              attr::ReadOnly | attr::System);
+    EXPECT_EQ(wordOf(f) & Rhs, attr::ReadOnly | attr::System);
 }
 
 TEST_F(Samba, ItsCreateTimeSurvivesOurWrites) {
-    const fs::path local = dir.file("quelle.txt");
-    ASSERT_EQ(server->client("put " + inSmbclient(local.native()) + " alt.txt").exitCode, 0);
-    const fs::path viaSmb = server->share() / "alt.txt";
-    const fs::path viaLinux = localFile("neu.txt");
-    // Apart in time from the stamps our writes give, so that a changed one shows.
-    ::sleep(1);
+    const fs::path viaSmb = putFile("alt.txt"), viaLinux = localFile("neu.txt");
+    ::sleep(1); // apart in time from the stamps our writes give, so that a changed one shows
     for (const fs::path& f : {viaSmb, viaLinux}) {
-        const std::string name = f.filename();
-        const std::string before = server->createTime(name);
+        const std::string name = f.filename(), before = server->allinfo(name, "create_time");
         ASSERT_FALSE(before.empty()) << name;
         ASSERT_FALSE(writeAttributes(f, attr::Hidden | attr::Archive));
         ASSERT_FALSE(setLastWriteTime(f, {12, 0, 0, 15, 1, 2021}));
         ASSERT_FALSE(writeAttributes(f, attr::Hidden));
-        EXPECT_EQ(server->createTime(name), before) << name;
+        EXPECT_EQ(server->allinfo(name, "create_time"), before) << name;
         EXPECT_EQ(server->attributes(name), 0x02) << name;
     }
 }

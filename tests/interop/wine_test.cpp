@@ -12,26 +12,23 @@
 namespace {
 
 namespace fs = std::filesystem;
-using namespace platform;
 
 TEST(Wine, AFileMarkedHereIsHiddenAndSystemForWindows) {
-    const std::string runner = DATEIMARK_RUN_WINE, exe = DATEIMARK_WINDOWS_TESTS;
-    if (!fs::exists(exe))
-        GTEST_SKIP() << exe << " is not built (target windows_core)";
+    if (!fs::exists(DATEIMARK_WINDOWS_TESTS))
+        GTEST_SKIP() << DATEIMARK_WINDOWS_TESTS << " is not built (target windows_core)";
     if (!interop::have("wine") && !interop::have("wine64"))
         GTEST_SKIP() << "Wine missing";
-
     scratch::Folder dir;
     const fs::path f = dir.file("markiert.txt");
-    ASSERT_FALSE(writeAttributes(f, attr::Hidden | attr::System));
+    ASSERT_FALSE(platform::writeAttributes(f, platform::attr::Hidden | platform::attr::System));
 
-    // Wine's drive Z: is the Linux root.
-    std::string windowsPath = "Z:" + f.native();
+    std::string windowsPath = "Z:" + f.native(); // Wine's drive Z: is the Linux root
     std::replace(windowsPath.begin(), windowsPath.end(), '/', '\\');
-    const auto out = interop::run("WINEPREFIX=" + interop::quoted(DATEIMARK_WINEPREFIX) +
-                                  " DATEIMARK_WINE_VIEW_FILE=" + interop::quoted(windowsPath) +
-                                  " " + interop::quoted(runner) + " " + interop::quoted(exe) +
-                                  " --gtest_filter=WineView.*");
+    const auto out =
+        interop::run("WINEPREFIX=" + interop::quoted(DATEIMARK_WINEPREFIX) +
+                     " DATEIMARK_WINE_VIEW_FILE=" + interop::quoted(windowsPath) + " " +
+                     interop::quoted(DATEIMARK_RUN_WINE) + " " +
+                     interop::quoted(DATEIMARK_WINDOWS_TESTS) + " --gtest_filter=WineView.*");
     if (out.exitCode == 77)
         GTEST_SKIP() << out.output;
     EXPECT_EQ(out.exitCode, 0) << out.output;

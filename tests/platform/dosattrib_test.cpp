@@ -1,153 +1,91 @@
 #include "platform/dosattrib.h"
 
-#include <algorithm>
+#include <cstring>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using platform::dosattrib::decode;
-using platform::dosattrib::encode;
-using platform::dosattrib::Info;
-using Bytes = std::vector<unsigned char>;
+using namespace platform::dosattrib;
+using namespace std::string_literals;
 
-constexpr std::uint64_t SambaCreateTime = 0x01dd85c29890e603;
+constexpr std::uint64_t CreateTime = 0x01dd85c29890e603;
+const std::string CreateTimeBytes = "\3\xe6\x90\x98\xc2\x85\xdd\1"s;
 
-// As Samba's own encoder writes word 0x22 with that create time.
-const Bytes SambaV3 = {0x30, 0x78, 0x32, 0x32, 0x00, 0x00, 0x03, 0x00, 0x03, 0x00, 0x00, 0x00,
-                       0x11, 0x00, 0x00, 0x00, 0x22, 0x00, 0x00, 0x00, 0,    0,    0,    0,
-                       0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
-                       0,    0,    0,    0,    0x03, 0xe6, 0x90, 0x98, 0xc2, 0x85, 0xdd, 0x01,
-                       0,    0,    0,    0,    0,    0,    0,    0};
-const Bytes SambaV5 = {0x00, 0x00, 0x05, 0x00, 0x05, 0x00, 0x00, 0x00, 0x11, 0x00, 0x00, 0x00,
-                       0x22, 0x00, 0x00, 0x00, 0x03, 0xe6, 0x90, 0x98, 0xc2, 0x85, 0xdd, 0x01};
-
-std::optional<Info> decodeBytes(const Bytes& b) {
-    return decode(b.data(), b.size());
+std::string zeros(std::size_t n) {
+    return std::string(n, '\0');
 }
-std::optional<Info> decodeText(const std::string& s) {
-    return decode(s.data(), s.size());
+std::string le32(std::uint32_t v) {
+    return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+// A structured value after an empty text: NUL, pad, version, level, pad, then the body.
+std::string structured(char version, const std::string& body) {
+    return std::string{0, 0, version, 0, version, 0, 0, 0} + body;
+}
+std::optional<Info> decoded(const std::string& value) {
+    return decode(value.data(), value.size());
 }
 
-// A structured value of any version: empty text, version and level, then the body.
-Bytes structured(unsigned version, unsigned level, const Bytes& body) {
-    Bytes b(8 + body.size(), 0);
-    b[2] = static_cast<unsigned char>(version);
-    b[4] = static_cast<unsigned char>(level);
-    std::copy(body.begin(), body.end(), b.begin() + 8);
-    return b;
-}
+// As Samba's own encoder writes word 0x22 with that create time: text, version and level 3
+// (or 5), valid flags, word, and in version 3 ea_size, size, alloc_size before the time.
+const std::string SambaV3 =
+    "0x22\0\0\3\0\3\0\0\0\x11\0\0\0\x22\0\0\0"s + zeros(20) + CreateTimeBytes + zeros(8);
+const std::string SambaV5 = "\0\0\5\0\5\0\0\0\x11\0\0\0\x22\0\0\0"s + CreateTimeBytes;
 
-void put(Bytes& b, std::size_t at, std::uint64_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        b[at + i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-TEST(DosAttrib, ReadsSambasByteExactForms) {
-    for (const Bytes* value : {&SambaV3, &SambaV5}) {
-        const auto info = decodeBytes(*value);
-        ASSERT_TRUE(info);
-        EXPECT_EQ(info->attributes, 0x22u);
-        EXPECT_TRUE(info->hasCreateTime);
-        EXPECT_EQ(info->createTime, SambaCreateTime);
+TEST(DosAttrib, DecodesEveryFormSambaAndWineWrite) {
+    const std::tuple<const char*, std::string, std::uint32_t, bool> cases[] = {
+        {"Wine's text", "0x22", 0x22, false},
+        {"old Samba's text with NUL", "0x22\0"s, 0x22, false},
+        {"text without 0x", " 22", 0x22, false},
+        {"text, 32 bits", "0XFFFFFFFF", 0xffffffff, false},
+        {"v1", structured(1, le32(0x21) + zeros(20) + CreateTimeBytes + zeros(8)), 0x21, true},
+        {"v2", structured(2, zeros(4) + le32(0x06) + zeros(45)), 0x06, false},
+        {"v3", SambaV3, 0x22, true},
+        {"v4, create time not valid", structured(4, le32(1) + le32(4) + zeros(8) + CreateTimeBytes),
+         0x04, false},
+        {"v5", SambaV5, 0x22, true},
+    };
+    for (const auto& [form, value, word, hasCreateTime] : cases) {
+        const auto info = decoded(value);
+        ASSERT_TRUE(info) << form;
+        EXPECT_EQ(info->attributes, word) << form;
+        EXPECT_EQ(info->hasCreateTime, hasCreateTime) << form;
+        if (hasCreateTime) {
+            EXPECT_EQ(info->createTime, CreateTime) << form;
+        }
     }
 }
 
-TEST(DosAttrib, ReadsOlderVersions) {
-    Bytes v1body(40, 0);
-    put(v1body, 0, 0x21, 4);
-    put(v1body, 24, SambaCreateTime, 8);
-    auto info = decodeBytes(structured(1, 1, v1body));
-    ASSERT_TRUE(info);
-    EXPECT_EQ(info->attributes, 0x21u);
-    EXPECT_TRUE(info->hasCreateTime);
-    EXPECT_EQ(info->createTime, SambaCreateTime);
-
-    Bytes v2body(53, 0);
-    put(v2body, 4, 0x06, 4);
-    info = decodeBytes(structured(2, 2, v2body));
-    ASSERT_TRUE(info);
-    EXPECT_EQ(info->attributes, 0x06u);
-    EXPECT_FALSE(info->hasCreateTime);
-
-    Bytes v4body(24, 0);
-    put(v4body, 0, 0x01, 4); // word valid, create time not
-    put(v4body, 4, 0x04, 4);
-    put(v4body, 16, SambaCreateTime, 8);
-    info = decodeBytes(structured(4, 4, v4body));
-    ASSERT_TRUE(info);
-    EXPECT_EQ(info->attributes, 0x04u);
-    EXPECT_FALSE(info->hasCreateTime);
-}
-
-TEST(DosAttrib, ReadsTheTextForms) {
-    // Wine writes the text without its NUL; old Samba with it; the 0x is optional.
-    for (const std::string& text :
-         {std::string("0x22"), std::string("0x22\0", 5), std::string("22"), std::string(" 0X22")}) {
-        const auto info = decodeText(text);
-        ASSERT_TRUE(info) << text;
-        EXPECT_EQ(info->attributes, 0x22u) << text;
-        EXPECT_FALSE(info->hasCreateTime);
-    }
-    EXPECT_EQ(decodeText("0xffffffff")->attributes, 0xffffffffu);
-}
-
-TEST(DosAttrib, ValuesThatDoNotParseAreNoValue) {
-    EXPECT_FALSE(decode("", 0));
-    EXPECT_FALSE(decodeText("zz"));
-    EXPECT_FALSE(decodeText("0x100000000")) << "wider than 32 bits";
-
-    Bytes wrongLevel = SambaV5;
+TEST(DosAttrib, AValueThatDoesNotParseIsNoValue) {
+    std::string wrongLevel = SambaV5, unknownVersion = SambaV5, wordNotValid = SambaV5;
     wrongLevel[4] = 4;
-    EXPECT_FALSE(decodeBytes(wrongLevel));
-
-    Bytes unknownVersion = SambaV5;
     unknownVersion[2] = unknownVersion[4] = 6;
-    EXPECT_FALSE(decodeBytes(unknownVersion));
-
-    Bytes wordNotValid = SambaV5;
     wordNotValid[8] = 0x10;
-    EXPECT_FALSE(decodeBytes(wordNotValid));
-
+    const std::string v2NameWithoutNul = structured(2, zeros(4) + le32(2) + std::string(45, 'A'));
+    const std::string longerThanSambaReads = SambaV5 + zeros(MaxValueSize + 1 - SambaV5.size());
+    for (const std::string& v : {""s, "zz"s, "0x100000000"s, wrongLevel, unknownVersion,
+                                 wordNotValid, v2NameWithoutNul, longerThanSambaReads})
+        EXPECT_FALSE(decoded(v)) << testing::PrintToString(v);
+    EXPECT_TRUE(decoded(longerThanSambaReads.substr(0, MaxValueSize)));
     // Past the text and its NUL, every cut leaves a structure without its body.
     for (std::size_t size = 6; size < SambaV3.size(); ++size)
         EXPECT_FALSE(decode(SambaV3.data(), size)) << "cut to " << size << " bytes";
-
-    Bytes v2NoName(53, 0x41);
-    put(v2NoName, 4, 2, 4);
-    EXPECT_FALSE(decodeBytes(structured(2, 2, v2NoName)));
-
-    Bytes overlong = SambaV5;
-    overlong.resize(257, 0);
-    EXPECT_FALSE(decodeBytes(overlong)) << "Samba reads at most 256 bytes";
-    overlong.resize(256);
-    EXPECT_TRUE(decodeBytes(overlong));
 }
 
-TEST(DosAttrib, WritesVersion3AsSambaDoes) {
-    const std::string v3 = encode({0x22, true, SambaCreateTime});
-    EXPECT_EQ(Bytes(v3.begin(), v3.end()), SambaV3);
-
-    // The text's length moves the structure; Samba's sizes for the shortest and longest text.
+TEST(DosAttrib, EncodesVersion3ByteForByteAsSamba) {
+    EXPECT_EQ(encode({0x22, true, CreateTime}), SambaV3);
+    // The text's length moves the structure: Samba's sizes for the shortest and longest text.
     EXPECT_EQ(encode({0, false, 0}).size(), 52u);
     EXPECT_EQ(encode({0xffffffff, false, 0}).size(), 60u);
-
-    for (const Info& in : {Info{0, false, 0}, Info{0x12345678, true, 1}, Info{0x31, true, 7}}) {
-        const std::string value = encode(in);
-        const auto out = decode(value.data(), value.size());
-        ASSERT_TRUE(out);
-        EXPECT_EQ(out->attributes, in.attributes);
-        EXPECT_EQ(out->hasCreateTime, in.hasCreateTime);
-        EXPECT_EQ(out->createTime, in.hasCreateTime ? in.createTime : 0);
-        // Wine reads only the text up to the NUL, so it must carry the same word.
-        EXPECT_EQ(decodeText(value.c_str())->attributes, in.attributes);
-    }
+    const std::string value = encode({0x12345678, false, 0});
+    EXPECT_EQ(decoded(value)->attributes, 0x12345678u);
+    EXPECT_FALSE(decoded(value)->hasCreateTime);
+    // Wine reads only the text before the NUL, so it must carry the same word.
+    EXPECT_EQ(decode(value.data(), std::strlen(value.c_str()))->attributes, 0x12345678u);
 }
 
 TEST(DosAttrib, NtTimeCountsFrom1601) {
-    using platform::dosattrib::ntTimeFromUnix;
     EXPECT_EQ(ntTimeFromUnix(0, 0), 116444736000000000u);
     EXPECT_EQ(ntTimeFromUnix(1, 999), 116444736010000009u);
     EXPECT_EQ(ntTimeFromUnix(-11644473601, 0), 0u);

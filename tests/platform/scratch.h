@@ -1,6 +1,6 @@
-// What the file-service tests share: a fresh folder per test, and the few facts the tests read
-// straight from the system to check the layer against it. The only place in the tests that
-// asks which system it runs on.
+// What the file-service tests share: a fresh folder per test, the few facts they read straight
+// from the system to check the layer against it, and the layer's own reading of an entry. The
+// only place in the tests that asks which system it runs on.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +19,8 @@ inline constexpr bool OnWindows = true;
 inline constexpr bool OnWindows = false;
 #endif
 
-/// A folder of its own under the temporary folder, removed with everything in it.
+/// A folder of its own under the temporary folder, removed with everything in it. Names may be
+/// given with "/"; the paths come back in the system's own form, as a listing gives them.
 class Folder {
 public:
     Folder();
@@ -35,16 +36,11 @@ private:
     fs::path path_;
 };
 
-/// A file's times as the system stores them, in its own units (ns on Linux, 100 ns on Windows).
+/// A file's times in the system's own units; creation on Windows only.
 struct RawTimes {
-    std::int64_t write = 0;
-    std::int64_t access = 0;
-    std::int64_t creation = 0; ///< Windows only
-    std::int64_t unitsPerSecond = 1;
+    std::int64_t write = 0, access = 0, creation = 0, unitsPerSecond = 1;
 };
 RawTimes rawTimes(const fs::path& p);
-/// Gives the file access (and on Windows creation) times with a sub-second part.
-void setOtherTimes(const fs::path& p);
 
 /// A symbolic link to \p target; false where the system will not make one for us.
 bool makeLink(const fs::path& link, const fs::path& target);
@@ -52,44 +48,20 @@ bool makeLink(const fs::path& link, const fs::path& target);
 /// Whether the Windows build runs under Wine (which reports A for every file).
 bool underWine();
 
-/// Pins the local time zone to Europe/Berlin for the test, or says why it cannot.
-class BerlinTime {
-public:
-    BerlinTime();
-    ~BerlinTime();
-    BerlinTime(const BerlinTime&) = delete;
-    BerlinTime& operator=(const BerlinTime&) = delete;
-    /// Empty when pinned; otherwise the reason to skip.
-    const std::string& missing() const { return missing_; }
+/// The attribute word as readAttributes() gives it, checked against queryEntry().
+std::uint32_t wordOf(const fs::path& p);
+/// The last-write time as queryEntry() gives it.
+std::int64_t lastWriteOf(const fs::path& p);
 
-private:
-    std::string missing_;
-    std::string saved_;
-    bool hadSaved_ = false;
-};
-
-/// Pins German date formats, or says why it cannot.
-class GermanDates {
-public:
-    GermanDates();
-    ~GermanDates();
-    GermanDates(const GermanDates&) = delete;
-    GermanDates& operator=(const GermanDates&) = delete;
-    const std::string& missing() const { return missing_; }
-    /// A "dd.mm.yyyy" date as the system's short German form writes it (Wine's drops the
-    /// leading zeros).
-    std::string shortDate(const std::string& ddmmyyyy) const;
-
-private:
-    std::string missing_;
-    std::string saved_;
-};
+/// Pin Europe/Berlin and German date formats for the rest of the process, as ctest does for
+/// every core test (Windows can only check them); empty, or why they cannot be pinned.
+std::string pinBerlin();
+std::string pinGermanDates();
 
 } // namespace scratch
 
 #define SKIP_UNLESS_PINNED(pin)                                                                    \
     do {                                                                                           \
-        if (!(pin).missing().empty()) {                                                            \
-            GTEST_SKIP() << (pin).missing();                                                       \
-        }                                                                                          \
+        if (const std::string why = (pin); !why.empty())                                           \
+            GTEST_SKIP() << why;                                                                   \
     } while (0)
