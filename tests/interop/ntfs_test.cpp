@@ -54,7 +54,7 @@ protected:
     bool isMounted = false;
 };
 
-TEST_F(Ntfs, EachOfRHSAsetsAndClearsOnAFileAndAFolder) {
+TEST_F(Ntfs, EachBitSetsAndClearsOnAFileAndAFolder) {
     // Not a one-byte file: ntfs-3g takes a tiny S file for an Interix special file (EIO).
     const fs::path f = mnt / "datei.txt", sub = mnt / "ordner";
     std::ofstream(f) << "Inhalt einer Datei auf NTFS\n";

@@ -20,93 +20,19 @@ namespace fs = std::filesystem;
 using namespace platform;
 using scratch::wordOf;
 
-// A port on 127.0.0.1 that nobody listens on right now.
+// A port that nobody listens on right now.
 int freePort() {
     const int s = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    int port = -1;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
+    ::bind(s, reinterpret_cast<sockaddr*>(&address), size);
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
     ::close(s);
-    return port;
+    return ntohs(address.sin_port);
 }
 
-// A private smbd, with folders of its own in \p base and one guest share, on a free port.
-class SambaServer {
-public:
-    explicit SambaServer(const fs::path& base) : share_(base / "share"), port_(freePort()) {
-        const fs::path conf = base / "smb.conf";
-        std::ofstream out(conf);
-        out << "[global]\ninterfaces = 127.0.0.1\nbind interfaces only = yes\nsmb ports = " << port_
-            << "\ndisable netbios = yes\nload printers = no\ndisable spoolss = yes\n"
-            << "map to guest = Bad User\nguest account = nobody\n";
-        for (const std::string option : {"lock directory", "state directory", "cache directory",
-                                         "private dir", "pid directory", "ncalrpc dir"}) {
-            const fs::path folder = base / option.substr(0, option.find(' '));
-            fs::create_directories(folder);
-            out << option << " = " << folder.native() << "\n";
-        }
-        out << "[share]\npath = " << share_.native()
-            << "\nread only = no\nguest ok = yes\nguest only = yes\n";
-        out.close();
-        fs::create_directories(share_);
-        ::chmod(base.c_str(), 0755);
-        ::chmod(share_.c_str(), 0777);
-        const std::string confArg = "--configfile=" + conf.native();
-        if ((pid_ = ::fork()) == 0) {
-            ::execlp("smbd", "smbd", "--foreground", "--debug-stdout", "-d", "0", confArg.c_str(),
-                     static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        for (int i = 0; i < 100 && pid_ > 0 && !(running_ = client("ls").exitCode == 0); ++i)
-            ::usleep(200'000);
-    }
-
-    // smbd leads a process group of its own, with its helpers in it: end them all, and wait
-    // so that none still holds the temporary folder.
-    ~SambaServer() {
-        if (pid_ <= 0)
-            return;
-        ::kill(-pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-        for (int i = 0; i < 100 && ::kill(-pid_, 0) == 0; ++i)
-            ::usleep(100'000);
-    }
-    SambaServer(const SambaServer&) = delete;
-    SambaServer& operator=(const SambaServer&) = delete;
-
-    bool running() const { return running_; }
-    const fs::path& share() const { return share_; }
-
-    /// Runs one smbclient command on the share as guest.
-    interop::Outcome client(const std::string& command) const {
-        return interop::run("smbclient //127.0.0.1/share -p " + std::to_string(port_) +
-                            " -N -m SMB3 -c " + interop::quoted(command));
-    }
-    /// What allinfo's line \p field says of \p name: "attributes: HA (22)", "create_time: …".
-    std::string allinfo(const std::string& name, const std::string& field) const {
-        const std::string out = client("allinfo \"" + name + "\"").output;
-        std::smatch m;
-        return std::regex_search(out, m, std::regex(field + R"(:\s*(.*))")) ? m[1].str() : "";
-    }
-    /// The number in brackets of allinfo's attributes line; -1 if there is none.
-    int attributes(const std::string& name) const {
-        const std::string line = allinfo(name, "attributes");
-        const auto open = line.find('(');
-        return open == std::string::npos ? -1 : std::stoi(line.substr(open + 1), nullptr, 16);
-    }
-
-private:
-    fs::path share_;
-    int port_;
-    pid_t pid_ = -1;
-    bool running_ = false;
-};
-
+// A private smbd for each case, with folders of its own and one guest share, on a free port.
 class Samba : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -114,9 +40,57 @@ protected:
             GTEST_SKIP() << "the private smbd needs root";
         if (!interop::have("smbd") || !interop::have("smbclient"))
             GTEST_SKIP() << "smbd or smbclient missing (packages samba, smbclient)";
-        server = std::make_unique<SambaServer>(dir.path());
-        if (!server->running())
-            GTEST_FAIL() << "smbd did not start";
+        const fs::path conf = dir.path() / "smb.conf";
+        std::ofstream out(conf);
+        out << "[global]\ninterfaces = 127.0.0.1\nbind interfaces only = yes\nsmb ports = " << port
+            << "\ndisable netbios = yes\nload printers = no\ndisable spoolss = yes\n"
+            << "map to guest = Bad User\nguest account = nobody\n";
+        for (const std::string option : {"lock directory", "state directory", "cache directory",
+                                         "private dir", "pid directory", "ncalrpc dir"})
+            out << option << " = " << dir.folder(option.substr(0, option.find(' '))).native()
+                << "\n";
+        out << "[share]\npath = " << share.native()
+            << "\nread only = no\nguest ok = yes\nguest only = yes\n";
+        out.close();
+        ::chmod(dir.path().c_str(), 0755);
+        ::chmod(share.c_str(), 0777);
+        const std::string confArg = "--configfile=" + conf.native();
+        if ((smbd = ::fork()) == 0) {
+            ::execlp("smbd", "smbd", "--foreground", "--debug-stdout", "-d", "0", confArg.c_str(),
+                     static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        for (int i = 0; i < 100 && client("ls").exitCode != 0; ++i)
+            ::usleep(200'000);
+        ASSERT_EQ(client("ls").exitCode, 0) << "smbd did not start";
+    }
+
+    // smbd leads a process group of its own, with its helpers in it: end them all, and wait
+    // so that none still holds the temporary folder.
+    void TearDown() override {
+        if (smbd <= 0)
+            return;
+        ::kill(-smbd, SIGTERM);
+        ::waitpid(smbd, nullptr, 0);
+        for (int i = 0; i < 100 && ::kill(-smbd, 0) == 0; ++i)
+            ::usleep(100'000);
+    }
+
+    interop::Outcome client(const std::string& command) const {
+        return interop::run("smbclient //127.0.0.1/share -p " + std::to_string(port) +
+                            " -N -m SMB3 -c " + interop::quoted(command));
+    }
+    // What allinfo's line \p field says of \p name: "attributes: HA (22)", "create_time: …".
+    std::string allinfo(const std::string& name, const std::string& field) const {
+        const std::string out = client("allinfo \"" + name + "\"").output;
+        std::smatch m;
+        return std::regex_search(out, m, std::regex(field + R"(:\s*(.*))")) ? m[1].str() : "";
+    }
+    // The word in brackets on allinfo's attributes line; -1 if there is none.
+    int attributes(const std::string& name) const {
+        const std::string line = allinfo(name, "attributes");
+        const auto open = line.find('(');
+        return open == std::string::npos ? -1 : std::stoi(line.substr(open + 1), nullptr, 16);
     }
     // A file made on the Linux side, owned by the guest account as if a user had put it there.
     fs::path localFile(const std::string& name) {
@@ -127,13 +101,15 @@ protected:
     }
     // A file put on the share through SMB.
     fs::path putFile(const std::string& name) {
-        const std::string local = dir.file("quelle.txt");
-        const auto put = server->client("put \"" + local + "\" " + name);
+        const auto put = client("put \"" + dir.file("quelle.txt").native() + "\" " + name);
         EXPECT_EQ(put.exitCode, 0) << put.output;
-        return server->share() / name;
+        return share / name;
     }
+
     scratch::Folder dir;
-    std::unique_ptr<SambaServer> server;
+    const fs::path share = dir.folder("share");
+    const int port = freePort();
+    pid_t smbd = -1;
 };
 
 TEST_F(Samba, WhatWeWriteSmbclientReports) {
@@ -144,18 +120,18 @@ TEST_F(Samba, WhatWeWriteSmbclientReports) {
         {0, 0}};
     for (const auto& [word, seen] : cases) {
         ASSERT_FALSE(writeAttributes(f, word));
-        EXPECT_EQ(server->attributes("ours.txt") & 0x37, seen) << word; // R, H, S, D, A
+        EXPECT_EQ(attributes("ours.txt") & 0x37, seen) << word; // R, H, S, D, A
     }
     ASSERT_FALSE(writeAttributes(sub, attr::Hidden));
-    EXPECT_EQ(server->attributes("ordner"), 0x12) << "a folder stays a folder";
+    EXPECT_EQ(attributes("ordner"), 0x12) << "a folder stays a folder";
 }
 
 TEST_F(Samba, WhatSetmodeSetsWeRead) {
     const fs::path f = putFile("smb.txt");
     constexpr std::uint32_t Rhs = attr::ReadOnly | attr::Hidden | attr::System;
-    ASSERT_EQ(server->client("setmode smb.txt +hs").exitCode, 0);
+    ASSERT_EQ(client("setmode smb.txt +hs").exitCode, 0);
     EXPECT_EQ(wordOf(f) & Rhs, attr::Hidden | attr::System);
-    ASSERT_EQ(server->client("setmode smb.txt -h+r").exitCode, 0);
+    ASSERT_EQ(client("setmode smb.txt -h+r").exitCode, 0);
     EXPECT_EQ(wordOf(f) & Rhs, attr::ReadOnly | attr::System);
 }
 
@@ -163,13 +139,13 @@ TEST_F(Samba, ItsCreateTimeSurvivesOurWrites) {
     const fs::path viaSmb = putFile("alt.txt"), viaLinux = localFile("neu.txt");
     ::sleep(1); // apart in time from the stamps our writes give, so that a changed one shows
     for (const fs::path& f : {viaSmb, viaLinux}) {
-        const std::string name = f.filename(), before = server->allinfo(name, "create_time");
+        const std::string name = f.filename(), before = allinfo(name, "create_time");
         ASSERT_FALSE(before.empty()) << name;
         ASSERT_FALSE(writeAttributes(f, attr::Hidden | attr::Archive));
         ASSERT_FALSE(setLastWriteTime(f, {12, 0, 0, 15, 1, 2021}));
         ASSERT_FALSE(writeAttributes(f, attr::Hidden));
-        EXPECT_EQ(server->allinfo(name, "create_time"), before) << name;
-        EXPECT_EQ(server->attributes(name), 0x02) << name;
+        EXPECT_EQ(allinfo(name, "create_time"), before) << name;
+        EXPECT_EQ(attributes(name), 0x02) << name;
     }
 }
 

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -96,10 +97,10 @@ TEST(UnixReadOnly, AFilesRIsItsWriteBitsAFoldersModeNeverChanges) {
     ASSERT_FALSE(writeAttributes(sub, R));
     EXPECT_EQ(modeOf(sub), 0750u);
     EXPECT_EQ(storedWord(sub), attr::Directory | R);
-    ::chmod(sub.c_str(), 0550);
     ASSERT_FALSE(writeAttributes(sub, 0));
-    EXPECT_EQ(modeOf(sub), 0550u);
-    EXPECT_EQ(wordOf(sub), attr::Directory) << "a folder's R is stored only";
+    EXPECT_EQ(modeOf(sub), 0750u);
+    ::chmod(sub.c_str(), 0550);
+    EXPECT_EQ(wordOf(sub), attr::Directory) << "a folder without write bits is not R";
 }
 
 TEST(UnixDosAttrib, ARewriteKeepsEveryStoredBitAndTheCreateTime) {
@@ -116,6 +117,14 @@ TEST(UnixDosAttrib, ARewriteKeepsEveryStoredBitAndTheCreateTime) {
     EXPECT_EQ(storedValue(f), dos::encode({Kept | H, true, CreateTime}));
     ASSERT_FALSE(writeAttributes(sub, H));
     EXPECT_EQ(storedWord(sub), attr::Directory | H);
+
+    // With none stored, Samba shows the earliest of the times; the first value keeps it.
+    const fs::path fresh = dir.file("neu.txt");
+    const struct timespec accessed[2] = {{1015200000, 123456789}, {0, UTIME_OMIT}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, fresh.c_str(), accessed, 0), 0);
+    ASSERT_FALSE(writeAttributes(fresh, H));
+    EXPECT_EQ(storedValue(fresh),
+              dos::encode({H, true, dos::ntTimeFromUnix(1015200000, 123456789)}));
 
     // A value that does not parse, or is longer than Samba reads, counts as none.
     for (const std::string& junk : {std::string("zz"), std::string(300, '2')}) {
