@@ -235,7 +235,9 @@ void print(const Figures& f, const char* label) {
                 f.applyFloor, f.stall * 1000, f.closing * 1000, f.bytesPerRow, f.pathLength);
 }
 
-double perRow(double seconds, std::size_t rows) { return seconds / double(rows); }
+double perRow(double seconds, std::size_t rows) {
+    return seconds / double(rows);
+}
 
 } // namespace
 
@@ -244,10 +246,10 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
 
-    fs::path base = qEnvironmentVariableIsSet("DATEIMARK_BENCH_DIR")
-                        ? fs::path(qEnvironmentVariable("DATEIMARK_BENCH_DIR").toStdString())
-                        : (access("/dev/shm", W_OK) == 0 ? fs::path("/dev/shm")
-                                                          : fs::temp_directory_path());
+    fs::path base =
+        qEnvironmentVariableIsSet("DATEIMARK_BENCH_DIR")
+            ? fs::path(qEnvironmentVariable("DATEIMARK_BENCH_DIR").toStdString())
+            : (access("/dev/shm", W_OK) == 0 ? fs::path("/dev/shm") : fs::temp_directory_path());
     base /= "dateimark-bench-" + std::to_string(getpid());
     fs::create_directories(base);
 

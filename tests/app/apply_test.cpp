@@ -186,9 +186,9 @@ private slots:
         // ramfs keeps no extended attributes: R (the mode bits) can be set there, H cannot.
         WindowFixture f;
         const fs::path mountPoint = f.folder("ramfs");
-        if (::geteuid() != 0 || std::system(("mount -t ramfs none '" + mountPoint.string() +
-                                             "' 2>/dev/null")
-                                                .c_str()) != 0)
+        if (::geteuid() != 0 ||
+            std::system(
+                ("mount -t ramfs none '" + mountPoint.string() + "' 2>/dev/null").c_str()) != 0)
             QSKIP("needs root to mount a file system without extended attributes");
         const fs::path file = mountPoint / "ro.txt";
         std::ofstream(file) << "x";
