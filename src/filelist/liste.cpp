@@ -147,26 +147,37 @@ void Liste::keyPressEvent(QKeyEvent* event) {
     viewport()->update();
 }
 
+bool takeAsCopy(QDropEvent* event) {
+    for (Qt::DropAction action : {Qt::CopyAction, Qt::LinkAction}) {
+        if (event->possibleActions() & action) {
+            event->setDropAction(action);
+            event->accept();
+            return true;
+        }
+    }
+    event->ignore();
+    return false;
+}
+
 void Liste::dragEnterEvent(QDragEnterEvent* event) {
     if (acceptingDrops_)
-        event->acceptProposedAction();
+        takeAsCopy(event);
     else
         event->ignore();
 }
 
 void Liste::dragMoveEvent(QDragMoveEvent* event) {
     if (acceptingDrops_)
-        event->acceptProposedAction();
+        takeAsCopy(event);
     else
         event->ignore();
 }
 
 void Liste::dropEvent(QDropEvent* event) {
-    if (!acceptingDrops_ || !event->mimeData()) {
+    if (!acceptingDrops_ || !event->mimeData() || !takeAsCopy(event)) {
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
     emit dataDropped(*event->mimeData());
 }
 

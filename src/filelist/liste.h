@@ -8,9 +8,15 @@
 
 #include <vector>
 
+class QDropEvent;
 class QMimeData;
 
 namespace filelist {
+
+/// Accepts a drag or drop as a copy (or a link), never as a move: a drop only hands over names,
+/// and a move accepted here would tell the file manager to delete the originals.
+/// @return false, with the event ignored, when the source offers neither.
+bool takeAsCopy(QDropEvent* event);
 
 /// The local paths a drop holds, from its URI list; empty when it holds no file names.
 std::vector<PathString> droppedPaths(const QMimeData& data);

@@ -3,6 +3,7 @@
 #include "support/windowfixture.h"
 
 #include <QCheckBox>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -51,6 +52,20 @@ private slots:
         QVERIFY(f.rowOf(x / ".profile") >= 0);
     }
 
+    void dropsAreTakenAsCopiesNeverAsMoves() {
+        // A move accepted here would make the file manager delete the dropped files.
+        QMimeData data;
+        QDropEvent move(QPointF(5, 5), Qt::MoveAction | Qt::CopyAction, &data, Qt::LeftButton,
+                        Qt::ShiftModifier);
+        QCOMPARE(move.proposedAction(), Qt::MoveAction);
+        QVERIFY(filelist::takeAsCopy(&move));
+        QVERIFY(move.isAccepted());
+        QCOMPARE(move.dropAction(), Qt::CopyAction);
+        QDropEvent moveOnly(QPointF(5, 5), Qt::MoveAction, &data, Qt::LeftButton, {});
+        QVERIFY(!filelist::takeAsCopy(&moveOnly));
+        QVERIFY(!moveOnly.isAccepted());
+    }
+
     void dropsWithoutFileNamesOrWithQuestionMarksAreRefused() {
         WindowFixture f;
         QMimeData text;
@@ -90,6 +105,7 @@ private slots:
         QVERIFY(f.rowOf(fs::canonical(target)) >= 0);
         QCOMPARE(f.rowOf(link), -1);
         QVERIFY(f.rowOf(lower) >= 0 && f.rowOf(brief) >= 0);
+        fs::remove(latin1); // QTemporaryDir cannot name it to remove it
     }
 
     void unreadableEntriesAreSkippedAndCounted() {
