@@ -42,10 +42,6 @@ constexpr std::uint32_t CountedBits[4] = {platform::attr::ReadOnly, platform::at
 constexpr qint64 RepaintInterval = 40;
 constexpr qint64 PublishInterval = 150;
 
-QString shown(const filelist::PathString& path) {
-    return QString::fromStdString(platform::displayText(std::filesystem::path(path)));
-}
-
 std::string utf8(const QString& text) {
     return text.toStdString();
 }
@@ -435,7 +431,7 @@ void Form1::addEntry(const filelist::PathString& path, std::optional<bool> isFol
         }
         isFolder = (word & platform::attr::Directory) != 0;
     }
-    UserInfo(QStringLiteral("Die Liste wird aufgefüllt: ") + shown(path));
+    UserInfo(QStringLiteral("Die Liste wird aufgefüllt: ") + filelist::pathText(path));
     model_->insertTop(path, *isFolder);
     addCounter_ = std::int16_t((addCounter_ + 1) % 64);
     if (addCounter_ == 0)
@@ -445,7 +441,7 @@ void Form1::addEntry(const filelist::PathString& path, std::optional<bool> isFol
 void Form1::noteSkipped(const filelist::PathString& path, std::error_code ec) {
     ++skipped_;
     UserInfo(QStringLiteral("Übersprungen: %1 (%2)")
-                 .arg(shown(path), QString::fromStdString(platform::reasonText(ec))));
+                 .arg(filelist::pathText(path), QString::fromStdString(platform::reasonText(ec))));
 }
 
 void Form1::yieldDuringDrop() {
@@ -502,7 +498,7 @@ void Form1::Liste_OLEDragDrop(const QMimeData& data) {
 void Form1::enterDroppedName(filelist::PathString name) {
     using Char = filelist::PathString::value_type;
     if (name.find(Char('?')) != filelist::PathString::npos) {
-        toolkit_.messageBox("Der Verzeichnisname '" + utf8(shown(name)) +
+        toolkit_.messageBox("Der Verzeichnisname '" + utf8(filelist::pathText(name)) +
                                 "'\renthält ungültige Zeichen und wird daher nicht "
                                 "berücksichtigt.",
                             platform::MessageStyle::OkPlain, ProgramTitle);
@@ -698,7 +694,10 @@ void Form1::SetNewAttributes() {
         apply::RowFailure failure;
         const bool done = apply::ApplyRow(
             path, boxes, touching,
-            [&] { UserInfo(QStringLiteral("Attribute werden übertragen: ") + shown(row.path)); },
+            [&] {
+                UserInfo(QStringLiteral("Attribute werden übertragen: ") +
+                         filelist::pathText(row.path));
+            },
             failure);
         if (done)
             continue;

@@ -33,16 +33,14 @@ std::uint32_t NewAttributeWord(std::uint32_t old, const BoxValues& boxes) {
     return word & ~NotWritten;
 }
 
-bool ReadRowWord(const std::filesystem::path& path, std::uint32_t& word, RowFailure& failure) {
+bool ApplyRow(const std::filesystem::path& path, const BoxValues& boxes, bool touching,
+              const std::function<void()>& announce, RowFailure& failure) {
+    std::uint32_t word = 0;
     if (auto ec = platform::readAttributes(path, word)) {
         fail(failure, ec);
         return false;
     }
-    return true;
-}
-
-bool ApplyRowAfterRead(const std::filesystem::path& path, std::uint32_t word,
-                       const BoxValues& boxes, bool touching, RowFailure& failure) {
+    announce();
     const bool touch = touching && !(word & platform::attr::Directory);
     std::error_code timeError;
     if (touch) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <system_error>
 
@@ -34,26 +35,10 @@ struct RowFailure {
 /// written. A failure after the word was cleared for touching puts the old word back before it
 /// is reported; a time stamp that cannot be set is reported after the attributes were written.
 /// @return true when everything was done; otherwise \p failure says why.
-template <typename Announce>
 bool ApplyRow(const std::filesystem::path& path, const BoxValues& boxes, bool touching,
-              Announce&& announce, RowFailure& failure);
+              const std::function<void()>& announce, RowFailure& failure);
 
 /// Builds the reason line of the question box: the reason text, " (Code ", the number, ")".
 std::string ReasonLine(const RowFailure& failure);
-
-// Implementation detail of ApplyRow, kept out of the template.
-bool ApplyRowAfterRead(const std::filesystem::path& path, std::uint32_t word,
-                       const BoxValues& boxes, bool touching, RowFailure& failure);
-bool ReadRowWord(const std::filesystem::path& path, std::uint32_t& word, RowFailure& failure);
-
-template <typename Announce>
-bool ApplyRow(const std::filesystem::path& path, const BoxValues& boxes, bool touching,
-              Announce&& announce, RowFailure& failure) {
-    std::uint32_t word = 0;
-    if (!ReadRowWord(path, word, failure))
-        return false;
-    announce();
-    return ApplyRowAfterRead(path, word, boxes, touching, failure);
-}
 
 } // namespace apply

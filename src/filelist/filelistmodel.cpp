@@ -20,6 +20,8 @@ constexpr std::uint32_t LetterBits[4] = {platform::attr::ReadOnly, platform::att
                                          platform::attr::System, platform::attr::Hidden};
 const char* const Letters[4] = {"R", "A", "S", "H"};
 
+} // namespace
+
 QString pathText(const PathString& path) {
 #ifdef _WIN32
     return QString::fromStdWString(path);
@@ -27,8 +29,6 @@ QString pathText(const PathString& path) {
     return QString::fromLocal8Bit(path.data(), qsizetype(path.size()));
 #endif
 }
-
-} // namespace
 
 FileListModel::FileListModel(QObject* parent)
     : QAbstractTableModel(parent), folderIcon_(ListIcons::folderImage()),

@@ -11,6 +11,9 @@
 
 namespace filelist {
 
+/// A path as the user reads it (its bytes decoded as the locale's text; display only).
+QString pathText(const PathString& path);
+
 enum Column : int { TypeColumn, NameColumn, RColumn, AColumn, SColumn, HColumn, DateColumn };
 inline constexpr int ColumnCount = 7;
 
