@@ -6,7 +6,8 @@
 set -euo pipefail
 mode=${1:-run}
 
-pkgs=(cmake ninja-build g++ make qt6-base-dev libgl-dev fonts-liberation2 fonts-dejavu-core)
+pkgs=(cmake ninja-build g++ make qt6-base-dev qt6-translations-l10n libgl-dev fonts-liberation2
+      fonts-dejavu-core)
 case "$mode" in
 test)
     pkgs+=(googletest locales tzdata attr xauth xvfb desktop-file-utils
