@@ -514,6 +514,8 @@ void Form1::DropNames(std::vector<filelist::PathString> names) {
         bar_->setValue(int(i + 1));
         enterDroppedName(std::move(names[i]));
     }
+    if (ending_) // the program ends: no sorting, no situation check
+        return;
 
     bar_->setValue(0);
     model_->setSorted(true);
@@ -526,8 +528,7 @@ void Form1::DropNames(std::vector<filelist::PathString> names) {
     toolkit_.setPointer(*this, platform::Pointer::Default);
     dropping_ = false;
     liste_->setAcceptingDrops(true);
-    if (!ending_)
-        ChkSituation();
+    ChkSituation();
 }
 
 void Form1::enterDroppedName(filelist::PathString name) {
