@@ -514,8 +514,10 @@ void Form1::DropNames(std::vector<filelist::PathString> names) {
         bar_->setValue(int(i + 1));
         enterDroppedName(std::move(names[i]));
     }
-    if (ending_) // the program ends: no sorting, no situation check
+    if (ending_) { // the program ends: no sorting, no situation check
+        dropping_ = false;
         return;
+    }
 
     bar_->setValue(0);
     model_->setSorted(true);

@@ -57,25 +57,10 @@ private slots:
         QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
 
-        const std::pair<int, const char*> captions[] = {
-            {0, "Liste l&öschen"},   {1, "Alle aus&wählen"},
-            {2, "&Keine Auswahl"},   {3, "Ausw. &umkehren"},
-            {4, "Aus&gew. löschen"}, {5, "&Info"},
-            {8, "&Start"},           {9, "&Ende"},
-            {10, "H&ilfe"}};
-        for (auto [index, caption] : captions) {
-            QPushButton* button = w.findChild<QPushButton*>(QStringLiteral("Btn%1").arg(index));
-            QVERIFY(button);
-            QCOMPARE(button->text(), QString::fromUtf8(caption));
-            QCOMPARE(button->font().bold(), index == 8);
-        }
+        QVERIFY(w.Btn(8)->font().bold() && !w.Btn(9)->font().bold());
         QVERIFY(!w.findChild<QPushButton*>(QStringLiteral("Btn6")));
-        QCOMPARE(w.AttribChk(1)->text(), QStringLiteral("&R - schreibgeschützt"));
-        QCOMPARE(w.AttribChk(4)->text(), QStringLiteral("&H - versteckt"));
         for (int k = 1; k <= 4; ++k)
             QVERIFY(w.AttribChk(k)->isTristate());
-        QCOMPARE(w.TouchChk()->text(), QStringLiteral("Datum und Zeit ändern"));
-        QCOMPARE(w.ToolTipCheck()->text(), QStringLiteral("Automatische Hinweis&texte"));
         for (int i = 0; i < 6; ++i) {
             QCOMPARE(w.DateTime(i)->maxLength(), i == 5 ? 4 : 2);
             QCOMPARE(w.DateTime(i)->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
