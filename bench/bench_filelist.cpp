@@ -4,7 +4,7 @@
 //
 // Trees are made under DATEIMARK_BENCH_DIR (default /dev/shm, else the temporary folder).
 // DATEIMARK_BENCH_LARGE=0 leaves out the million-row run and the scaling figures.
-#include "app/form1.h"
+#include "app/qt/form1window.h"
 #include "apply/module1.h"
 #include "filelist/filelistmodel.h"
 #include "platform/qttoolkit.h"
@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QMimeData>
 
 #include <fcntl.h>
 #include <malloc.h>
@@ -55,9 +54,8 @@ long residentBytes() {
 }
 
 // The real toolkit, with the gaps between yields measured: the event loop runs only there.
-class MeasuringToolkit : public platform::Toolkit {
+class MeasuringToolkit : public platform::QtToolkit {
 public:
-    platform::QtToolkit real;
     Clock::time_point last{};
     double longestGap = 0;
     bool measuring = false;
@@ -90,27 +88,12 @@ public:
     void beep() override {}
     void yield() override {
         note();
-        real.yield();
+        platform::QtToolkit::yield();
         if (measuring)
             last = Clock::now();
     }
-    void setPointer(QWidget& window, platform::Pointer pointer) override {
-        real.setPointer(window, pointer);
-    }
-    void setHint(QWidget& control, const std::string& text) override {
-        real.setHint(control, text);
-    }
-    void shellOpen(QWidget*, const std::string&, int) override {}
+    void shellOpen(const std::string&, int) override {}
 };
-
-std::unique_ptr<QMimeData> dropOf(const fs::path& root) {
-    auto data = std::make_unique<QMimeData>();
-    QByteArray uri = "file://";
-    uri += QByteArray::fromStdString(root.native()).toPercentEncoding("/");
-    uri += "\r\n";
-    data->setData(QStringLiteral("text/uri-list"), uri);
-    return data;
-}
 
 // What the situation check asks of the system for one entry.
 void floorQuery(const char* path) {
@@ -171,10 +154,10 @@ Figures measure(const fs::path& base, std::size_t files, std::size_t folders, bo
     malloc_trim(0);
     const long before = residentBytes();
     MeasuringToolkit toolkit;
-    auto form = std::make_unique<app::Form1>(toolkit);
-    auto data = dropOf(root);
+    auto form = std::make_unique<app::Form1Window>(toolkit);
+    app::Form1& logic = form->logic();
     toolkit.start();
-    fig.drop = seconds([&] { form->Liste_OLEDragDrop(*data); });
+    fig.drop = seconds([&] { logic.DropNames({root.native()}); });
     fig.closing = toolkit.stop();
     fig.stall = toolkit.longestGap;
     auto& model = form->model();
@@ -190,26 +173,23 @@ Figures measure(const fs::path& base, std::size_t files, std::size_t folders, bo
     for (std::size_t i = 0; i < fig.rows; ++i)
         paths.push_back(model.rows().at(i).path);
 
-    fig.check = bestOf(3, [&] { form->ChkSituation(); });
+    fig.check = bestOf(3, [&] { logic.ChkSituation(); });
     fig.checkFloor = bestOf(3, [&] {
         for (const std::string& p : paths)
             floorQuery(p.c_str());
     });
-    fig.invert = seconds([&] { form->ListeSelect(2); });
-    form->ListeSelect(2);
-    fig.sort = seconds([&] {
-        model.setSortKey(filelist::NameColumn);
-        model.sortNow();
-    });
+    fig.invert = seconds([&] { logic.ListeSelect(2); });
+    logic.ListeSelect(2);
+    fig.sort = seconds([&] { model.sortNow(filelist::NameColumn, 0); });
 
     // The apply run with touching over every row, and the same calls bare.
     form->TouchChk()->setChecked(true);
-    form->ChkSituation();
+    logic.ChkSituation();
     Module1::TouchTime = {12, 0, 0, 15, 1, 2024};
     for (int k = 1; k <= 4; ++k)
         form->AttribChk(k)->setCheckState(Qt::PartiallyChecked);
     form->AttribChk(2)->setCheckState(Qt::Checked);
-    fig.apply = seconds([&] { form->SetNewAttributes(); });
+    fig.apply = seconds([&] { logic.SetNewAttributes(); });
     const char zero[] = "0x0", archive[] = "0x20";
     fig.applyFloor = seconds([&] {
         for (const std::string& p : paths) {

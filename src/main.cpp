@@ -1,4 +1,4 @@
-#include "app/form1.h"
+#include "app/qt/form1window.h"
 #include "platform/qttoolkit.h"
 
 #include <QApplication>
@@ -7,7 +7,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     platform::loadGermanTranslations();
     platform::QtToolkit toolkit;
-    app::Form1 window(toolkit);
+    app::Form1Window window(toolkit);
     toolkit.setOwner(&window);
     window.show();
     return application.exec();

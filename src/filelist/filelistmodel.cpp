@@ -16,10 +16,6 @@ namespace {
 
 const char* const Headers[ColumnCount] = {"Typ", "Name", "R", "A", "S", "H", "Datum/Zeit"};
 
-constexpr std::uint32_t LetterBits[4] = {platform::attr::ReadOnly, platform::attr::Archive,
-                                         platform::attr::System, platform::attr::Hidden};
-const char* const Letters[4] = {"R", "A", "S", "H"};
-
 } // namespace
 
 QString pathText(const PathString& path) {
@@ -30,8 +26,8 @@ QString pathText(const PathString& path) {
 #endif
 }
 
-FileListModel::FileListModel(QObject* parent)
-    : QAbstractTableModel(parent), folderIcon_(ListIcons::folderImage()),
+FileListModel::FileListModel(RowStore& store, QObject* parent)
+    : QAbstractTableModel(parent), store_(store), folderIcon_(ListIcons::folderImage()),
       sheetIcon_(ListIcons::sheetImage()) {}
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
@@ -42,32 +38,11 @@ int FileListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QString FileListModel::typeWord(bool isFolder) {
-    return isFolder ? QStringLiteral("Ordner") : QStringLiteral("Datei");
-}
-
 QString FileListModel::cellText(std::size_t position, int column) const {
     const Row& row = store_.at(position);
-    switch (column) {
-    case TypeColumn:
-        return typeWord(row.isFolder);
-    case NameColumn:
+    if (column == NameColumn)
         return pathText(row.path);
-    case DateColumn:
-        if (row.state == RowState::Missing)
-            return QStringLiteral("nicht gefunden");
-        if (row.state == RowState::Unreadable)
-            return QStringLiteral("kein Zugriff");
-        if (row.state == RowState::Unread)
-            return {};
-        return QString::fromStdString(platform::formatLastWrite(row.lastWrite));
-    default: {
-        const int k = column - RColumn;
-        if (row.state == RowState::Present && (row.attributes & LetterBits[k]))
-            return QLatin1String(Letters[k]);
-        return {};
-    }
-    }
+    return QString::fromStdString(CellText(row, column));
 }
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
@@ -109,10 +84,6 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
     return Qt::ItemIsEnabled;
 }
 
-bool FileListModel::insertTop(PathString path, bool isFolder) {
-    return store_.insertTop(std::move(path), isFolder);
-}
-
 void FileListModel::publish() {
     const std::size_t n = pending();
     if (n == 0)
@@ -143,11 +114,6 @@ void FileListModel::markAll(bool marked) {
     rowsRefreshed();
 }
 
-void FileListModel::invertMarks() {
-    store_.invertMarks();
-    rowsRefreshed();
-}
-
 void FileListModel::setMarked(std::size_t position, bool marked) {
     store_.at(position).marked = marked;
     if (position >= pending()) {
@@ -174,13 +140,7 @@ void FileListModel::rowsRefreshed() {
     emit dataChanged(index(0, 0), index(int(published_) - 1, ColumnCount - 1));
 }
 
-void FileListModel::setSorted(bool sorted) {
-    sorted_ = sorted;
-    if (sorted_)
-        sortNow();
-}
-
-void FileListModel::sortNow() {
+void FileListModel::sortNow(int sortKey, int sortOrder) {
     publish();
     const std::size_t n = store_.size();
     if (n < 2)
@@ -195,7 +155,7 @@ void FileListModel::sortNow() {
 
     std::vector<std::uint32_t> keyOf(n);
     std::vector<QCollatorSortKey> keys;
-    if (sortKey_ == NameColumn) {
+    if (sortKey == NameColumn) {
         keys.reserve(n);
         for (std::size_t i = 0; i < n; ++i) {
             keys.push_back(collator.sortKey(cellText(i, NameColumn)));
@@ -204,7 +164,7 @@ void FileListModel::sortNow() {
     } else {
         QHash<QString, std::uint32_t> distinct;
         for (std::size_t i = 0; i < n; ++i) {
-            const QString text = cellText(i, sortKey_);
+            const QString text = cellText(i, sortKey);
             auto it = distinct.constFind(text);
             if (it == distinct.cend()) {
                 it = distinct.insert(text, std::uint32_t(keys.size()));
@@ -216,7 +176,7 @@ void FileListModel::sortNow() {
 
     std::vector<std::uint32_t> permutation(n);
     std::iota(permutation.begin(), permutation.end(), 0u);
-    const bool descending = sortOrder_ == 1;
+    const bool descending = sortOrder == 1;
     std::stable_sort(permutation.begin(), permutation.end(), [&](std::uint32_t a, std::uint32_t b) {
         const int c = keys[keyOf[a]].compare(keys[keyOf[b]]);
         return descending ? c > 0 : c < 0;

@@ -14,16 +14,14 @@ namespace filelist {
 /// A path as the user reads it (its bytes decoded as the locale's text; display only).
 QString pathText(const PathString& path);
 
-enum Column : int { TypeColumn, NameColumn, RColumn, AColumn, SColumn, HColumn, DateColumn };
-inline constexpr int ColumnCount = 7;
-
 class FileListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     /// The role that tells whether a row is marked (bool).
     static constexpr int MarkRole = Qt::UserRole + 1;
 
-    explicit FileListModel(QObject* parent = nullptr);
+    /// A view of \p store, which the window's logic owns and changes.
+    explicit FileListModel(RowStore& store, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -36,16 +34,13 @@ public:
     RowStore& rows() { return store_; }
     std::size_t size() const { return store_.size(); }
 
-    /// Adds a marked row at the top unless the path is listed. The view learns of new rows in
-    /// batches (publish()), so that adding a row costs no repaint.
-    bool insertTop(PathString path, bool isFolder);
-    /// Tells the view of the rows added since the last call.
+    /// Tells the view of the rows added at the top of the store since the last call. Rows are
+    /// announced in batches, so that adding a row costs no repaint.
     void publish();
 
     void clear();
     std::size_t removeMarked();
     void markAll(bool marked);
-    void invertMarks();
     void setMarked(std::size_t position, bool marked);
     bool isMarked(std::size_t position) const { return store_.at(position).marked; }
     /// Marks the rows first..last (inclusive, any order) and, with \p exclusive, unmarks all
@@ -55,31 +50,19 @@ public:
     /// Tells the view that every row's letters and date may have changed.
     void rowsRefreshed();
 
-    /// The automatic sorting: on orders the rows by the sort column and direction now and
-    /// whenever it is switched on again.
-    void setSorted(bool sorted);
-    bool sorted() const { return sorted_; }
-    void setSortKey(int column) { sortKey_ = column; }
-    int sortKey() const { return sortKey_; }
-    void setSortOrder(int order) { sortOrder_ = order; }
-    int sortOrder() const { return sortOrder_; }
-    /// Sorts by the current key and direction (stable).
-    void sortNow();
+    /// Sorts by the column \p sortKey, ascending (0) or descending (1), by the locale's
+    /// collation ignoring case; stable.
+    void sortNow(int sortKey, int sortOrder);
 
     /// The text a cell shows.
     QString cellText(std::size_t position, int column) const;
-
-    static QString typeWord(bool isFolder);
 
 private:
     const Row& shownRow(int row) const { return store_.at(std::size_t(row) + pending()); }
     std::size_t pending() const { return store_.size() - published_; }
 
-    RowStore store_;
+    RowStore& store_;
     std::size_t published_ = 0;
-    bool sorted_ = false;
-    int sortKey_ = 0;
-    int sortOrder_ = 0;
     QIcon folderIcon_;
     QIcon sheetIcon_;
 };

@@ -17,7 +17,37 @@ std::uint32_t hashOf(const PathString& path) {
     return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
+constexpr std::uint32_t LetterBits[4] = {platform::attr::ReadOnly, platform::attr::Archive,
+                                         platform::attr::System, platform::attr::Hidden};
+
 } // namespace
+
+std::string CellText(const Row& row, int column) {
+    switch (column) {
+    case TypeColumn:
+        return row.isFolder ? "Ordner" : "Datei";
+    case NameColumn:
+        return platform::displayText(std::filesystem::path(row.path));
+    case DateColumn:
+        switch (row.state) {
+        case RowState::Missing:
+            return "nicht gefunden";
+        case RowState::Unreadable:
+            return "kein Zugriff";
+        case RowState::Unread:
+            return {};
+        case RowState::Present:
+            break;
+        }
+        return platform::formatLastWrite(row.lastWrite);
+    default: {
+        const int k = column - RColumn;
+        if (k < 0 || k > 3 || row.state != RowState::Present || !(row.attributes & LetterBits[k]))
+            return {};
+        return std::string(1, "RASH"[k]);
+    }
+    }
+}
 
 RowStore::RowStore() : slots_(InitialSlots, 0) {}
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace filelist {
@@ -21,6 +22,10 @@ enum class RowState : std::uint8_t {
     Unreadable, ///< the entry is there but cannot be read (no access, an I/O error)
 };
 
+/// The list's columns, left to right.
+enum Column : int { TypeColumn, NameColumn, RColumn, AColumn, SColumn, HColumn, DateColumn };
+inline constexpr int ColumnCount = 7;
+
 struct Row {
     PathString path;            ///< exactly as dropped, in the platform's own form
     std::int64_t lastWrite = 0; ///< seconds since 1970 UTC, when Present
@@ -30,6 +35,9 @@ struct Row {
     bool marked = false;
     RowState state = RowState::Unread;
 };
+
+/// The text a cell of \p row shows (UTF-8; the name as platform::displayText gives it).
+std::string CellText(const Row& row, int column);
 
 class RowStore {
 public:

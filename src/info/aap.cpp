@@ -125,13 +125,12 @@ std::string TargetUrl(const std::string& target) {
     return fileUrl(target);
 }
 
-void ShellOpen(platform::Toolkit& shell, QWidget* owner, const std::string& target,
-               std::int16_t showCommand) {
-    shell.shellOpen(owner, TargetUrl(target), showCommand);
+void ShellOpen(platform::Toolkit& shell, const std::string& target, std::int16_t showCommand) {
+    shell.shellOpen(TargetUrl(target), showCommand);
 }
 
-void ShellOpenDefault(platform::Toolkit& shell, QWidget* owner, const std::string& target) {
-    ShellOpen(shell, owner, target, platform::ShowDefault);
+void ShellOpenDefault(platform::Toolkit& shell, const std::string& target) {
+    ShellOpen(shell, target, platform::ShowDefault);
 }
 
 } // namespace AAP

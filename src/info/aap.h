@@ -1,11 +1,8 @@
-// AAP: hands documents and addresses to the desktop's opener. Qt-free apart from the owner
-// window, which is only passed through.
+// AAP: hands documents and addresses to the desktop's opener. Qt-free.
 #pragma once
 
 #include <cstdint>
 #include <string>
-
-class QWidget;
 
 namespace platform {
 class Toolkit;
@@ -15,11 +12,10 @@ namespace AAP {
 
 /// Opens \p target (a file path, a web address, a "mailto:" address) with the program the
 /// desktop has for it. Failures are not reported.
-void ShellOpen(platform::Toolkit& shell, QWidget* owner, const std::string& target,
-               std::int16_t showCommand);
+void ShellOpen(platform::Toolkit& shell, const std::string& target, std::int16_t showCommand);
 
 /// ShellOpen with the platform's default show state.
-void ShellOpenDefault(platform::Toolkit& shell, QWidget* owner, const std::string& target);
+void ShellOpenDefault(platform::Toolkit& shell, const std::string& target);
 
 /// The URL the desktop's opener is given for \p target (UTF-8):
 /// - a target with a scheme ("https:", "mailto:", "file:" …) stays as it is;

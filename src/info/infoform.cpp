@@ -79,7 +79,7 @@ constexpr ButtonDesign buttonDesign[4] = {
 
 } // namespace
 
-InfoForm::InfoForm(platform::Toolkit& toolkit, QWidget* owner)
+InfoForm::InfoForm(platform::QtToolkit& toolkit, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowCloseButtonHint),
@@ -136,7 +136,7 @@ InfoForm::InfoForm(platform::Toolkit& toolkit, QWidget* owner)
         auto* button = new WrappingButton(QString::fromUtf8(design.caption), this);
         button->setObjectName(QStringLiteral("Btn%1").arg(i));
         place(*button, design.left, design.top, design.width, design.height);
-        toolkit_.setHint(*button, hints[i]);
+        button->setToolTip(QString::fromStdString(hints[i]));
         // No button is the dialog's default: Enter activates only the focused one.
         button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this, [this, i] { Btn_Click(i); });
@@ -204,13 +204,13 @@ void InfoForm::keyPressEvent(QKeyEvent* event) {
 void InfoForm::Btn_Click(int index) {
     switch (index) {
     case 0:
-        AAP::ShellOpen(toolkit_, this, "mailto:" + std::string(maker::EMail), platform::ShowNormal);
+        AAP::ShellOpen(toolkit_, "mailto:" + std::string(maker::EMail), platform::ShowNormal);
         break;
     case 1:
-        AAP::ShellOpen(toolkit_, this, webTarget("/new.htm"), platform::ShowNormal);
+        AAP::ShellOpen(toolkit_, webTarget("/new.htm"), platform::ShowNormal);
         break;
     case 2:
-        AAP::ShellOpen(toolkit_, this, webTarget("/register"), platform::ShowNormal);
+        AAP::ShellOpen(toolkit_, webTarget("/register"), platform::ShowNormal);
         break;
     case 3:
         close();

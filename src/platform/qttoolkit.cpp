@@ -6,6 +6,7 @@
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QTranslator>
 #include <QUrl>
 #include <QWidget>
@@ -59,18 +60,11 @@ void QtToolkit::yield() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void QtToolkit::setPointer(QWidget& window, Pointer pointer) {
-    if (pointer == Pointer::Hourglass)
-        window.setCursor(Qt::WaitCursor);
-    else
-        window.unsetCursor();
+void QtToolkit::later(std::function<void()> work) {
+    QTimer::singleShot(0, qApp, std::move(work));
 }
 
-void QtToolkit::setHint(QWidget& control, const std::string& text) {
-    control.setToolTip(QString::fromStdString(text));
-}
-
-void QtToolkit::shellOpen(QWidget*, const std::string& target, int) {
+void QtToolkit::shellOpen(const std::string& target, int) {
     // The desktop's opener has no notion of a show state; the target is already a URL.
     QDesktopServices::openUrl(QUrl(QString::fromStdString(target), QUrl::StrictMode));
 }

@@ -5,9 +5,12 @@
 
 #include <QString>
 
+class QDialog;
+class QWidget;
+
 namespace platform {
 
-class QtToolkit final : public Toolkit {
+class QtToolkit : public Toolkit {
 public:
     /// The window that owns every box: it is centred on it and in front of it, also while
     /// another program (a file manager in the middle of a drop) is active.
@@ -15,12 +18,12 @@ public:
 
     MessageAnswer messageBox(const std::string& text, MessageStyle style,
                              const std::string& title) override;
-    void showModal(QDialog& dialog) override;
     void beep() override;
     void yield() override;
-    void setPointer(QWidget& window, Pointer pointer) override;
-    void setHint(QWidget& control, const std::string& text) override;
-    void shellOpen(QWidget* owner, const std::string& target, int showCommand) override;
+    void later(std::function<void()> work) override;
+    void shellOpen(const std::string& target, int showCommand) override;
+    /// Shows \p dialog modally and returns when it is closed.
+    virtual void showModal(QDialog& dialog);
 
 private:
     QWidget* owner_ = nullptr;

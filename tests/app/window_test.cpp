@@ -1,82 +1,180 @@
-// The main window: its controls and start-up state, the command dispatch, hints and the date
-// and time fields.
-#include "app/widgets.h"
+// The Qt window: built from the control table, real drop data, the list's gestures and sorting,
+// clicks that reach the logic, German boxes owned by the window, accessibility, access keys.
+#include "app/controls.h"
 #include "apply/module1.h"
-#include "info/aam.h"
 #include "platform/qttoolkit.h"
 #include "support/windowfixture.h"
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStatusBar>
 
 class WindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void startsEmptyWithEverythingThatNeedsAMarkDisabled() {
+    void controlsAreBuiltFromTheTable() {
         WindowFixture f;
-        app::Form1& w = *f.form;
-        QCOMPARE(w.windowTitle(), QStringLiteral("Dateimark 2.5"));
-        QCOMPARE(f.panel(2),
-                 QStringLiteral("Ziehen Sie die zu bearbeitenden Dateien in die obige Liste ..."));
-        QCOMPARE(f.panel(1), QStringLiteral("0 Dateien, davon 0 ausgewählt"));
-        QVERIFY(!w.Btn(8)->isEnabled());
-        QVERIFY(!w.Btn(4)->isEnabled());
-        for (int index : {0, 1, 2, 3, 5, 9, 10})
-            QVERIFY(w.Btn(index)->isEnabled());
-        for (int k = 1; k <= 4; ++k) {
-            QVERIFY(!w.AttribChk(k)->isEnabled());
-            QCOMPARE(w.AttribChk(k)->checkState(), Qt::Unchecked);
-        }
-        QVERIFY(!w.TouchChk()->isEnabled());
-        QVERIFY(w.ToolTipCheck()->isEnabled());
-        QVERIFY(!w.ToolTipCheck()->isChecked());
-        const QColor frame = w.Frame1()->palette().color(QPalette::Window);
-        for (int i = 0; i < 6; ++i) {
-            QVERIFY(!w.DateTime(i)->isEnabled());
-            QCOMPARE(w.DateTime(i)->palette().color(QPalette::Base), frame);
-        }
-        QCOMPARE(w.Bar()->value(), 0);
-        QCOMPARE(w.ToolTipCheck()->toolTip(),
-                 QStringLiteral("Schaltet die automatischen Hinweise ein oder aus"));
-        QVERIFY(w.Btn(8)->toolTip().isEmpty());
-    }
-
-    void controlsHaveTheirNamesCaptionsAndGeometry() {
-        WindowFixture f;
-        app::Form1& w = *f.form;
-        QCOMPARE(w.size(), QSize(w.px(9375), w.px(6105)));
+        app::Form1Window& w = *f.form;
+        QCOMPARE(w.size(), QSize(w.px(app::WindowWidth), w.px(app::WindowHeight)));
         QCOMPARE(w.minimumSize(), w.maximumSize());
         QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QCOMPARE(w.windowTitle(), QStringLiteral("Dateimark 2.5"));
 
-        QVERIFY(w.Btn(8)->font().bold() && !w.Btn(9)->font().bold());
-        QVERIFY(!w.findChild<QPushButton*>(QStringLiteral("Btn6")));
-        for (int k = 1; k <= 4; ++k)
-            QVERIFY(w.AttribChk(k)->isTristate());
-        for (int i = 0; i < 6; ++i) {
-            QCOMPARE(w.DateTime(i)->maxLength(), i == 5 ? 4 : 2);
-            QCOMPARE(w.DateTime(i)->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+        QStringList expected;
+        std::vector<std::pair<int, QString>> tabs;
+        for (const app::ControlSpec& spec : app::Controls()) {
+            QString name = QString::fromUtf8(spec.name.data(), qsizetype(spec.name.size()));
+            if (spec.index >= 0)
+                name += (name.back().isDigit() ? "_" : "") + QString::number(spec.index);
+            QWidget* control = w.findChild<QWidget*>(name);
+            QVERIFY2(control, qPrintable(name));
+            QCOMPARE(control->pos(), QPoint(w.px(spec.left), w.px(spec.top)));
+            QCOMPARE(control->height(), w.px(spec.height));
+            // A caption may take free room to its right; never less than its design width.
+            QVERIFY2(control->width() >= w.px(spec.width), qPrintable(name));
+            if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+                QCOMPARE(button->text().toStdString(), std::string(spec.caption));
+                QCOMPARE(button->font().bold(), spec.bold);
+                // Every one-line box caption fits its control.
+                if (qobject_cast<QCheckBox*>(button) && !qobject_cast<app::WrapCheckBox*>(button))
+                    QVERIFY2(button->sizeHint().width() <= button->width() + 2, qPrintable(name));
+            }
+            if (auto* field = qobject_cast<QLineEdit*>(control))
+                QCOMPARE(field->maxLength(), spec.maxLength);
+            if (spec.tab >= 0 && spec.kind != app::Kind::Frame && spec.kind != app::Kind::Label)
+                tabs.emplace_back(spec.tab, name);
         }
+        std::sort(tabs.begin(), tabs.end());
+        for (const auto& tab : tabs)
+            expected << tab.second;
+        QStringList order;
+        QWidget* widget = w.Liste();
+        do {
+            if (expected.contains(widget->objectName()) && !order.contains(widget->objectName()))
+                order << widget->objectName();
+            widget = widget->nextInFocusChain();
+        } while (widget != w.Liste());
+        QCOMPARE(order, expected);
+        QCOMPARE(w.Bar()->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(
+            w.model().headerData(filelist::DateColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
+            QStringLiteral("Datum/Zeit"));
+    }
 
-        QCOMPARE(w.Status()->geometry().bottom(), w.height() - 1);
+    void aRealDropIsTakenAsACopyAndTheListSortsAndMarksAsUsersExpect() {
+        // A move accepted here would make the file manager delete the dropped files.
+        QMimeData empty;
+        QDropEvent move(QPointF(5, 5), Qt::MoveAction | Qt::CopyAction, &empty, Qt::LeftButton,
+                        Qt::ShiftModifier);
+        QVERIFY(filelist::takeAsCopy(&move));
+        QCOMPARE(move.dropAction(), Qt::CopyAction);
+        QDropEvent moveOnly(QPointF(5, 5), Qt::MoveAction, &empty, Qt::LeftButton, {});
+        QVERIFY(!filelist::takeAsCopy(&moveOnly));
 
-        // Every caption fits its control, and a date its column.
-        for (QAbstractButton* b : w.findChildren<QAbstractButton*>()) {
-            if (qobject_cast<QCheckBox*>(b) && !qobject_cast<app::WrapCheckBox*>(b))
-                QVERIFY2(b->sizeHint().width() <= b->width() + 2, qPrintable(b->text()));
-        }
-        f.drop({f.file("a.txt")});
+        WindowFixture f;
+        app::Form1Window& w = *f.form;
+        // Names arrive as their bytes, also those that are not UTF-8.
+        const fs::path latin1 = f.file("caf\xE9.txt");
+        fs::create_directory(f.root() / "dir");
+        f.drop({f.file("b"), f.file("C"), latin1, f.file("a"), f.root() / "dir"});
+        QCOMPARE(f.rows(), std::size_t(5));
+        QCOMPARE(f.panel(2), QStringLiteral("Eintragung beendet"));
+        // The date column shows its whole text.
         const QString date = f.cell(0, filelist::DateColumn);
         const int room = w.Liste()->header()->sectionSize(filelist::DateColumn) - 8;
         QCOMPARE(w.Liste()->fontMetrics().elidedText(date, Qt::ElideRight, room), date);
+        w.logic().rows().markAll(false);
+        for (std::size_t i = 0; i < f.rows(); ++i)
+            w.logic().rows().at(i).marked = w.logic().rows().at(i).path == latin1.native();
+        w.Btn(4)->click();
+        fs::remove(latin1); // QTemporaryDir cannot name it to remove it
+        w.Btn(1)->click();
+
+        // By name, as the locale collates, ignoring case.
+        QHeaderView* header = w.Liste()->header();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
+        QStringList names;
+        for (std::size_t i = 0; i < f.rows(); ++i)
+            names << QString::fromStdString(fs::path(f.cell(i, 1).toStdString()).filename());
+        QCOMPARE(names, (QStringList{"a", "b", "C", "dir"}));
+        QCOMPARE(w.Liste()->header()->sortIndicatorSection(), 1);
+
+        // Mouse: a click marks the row alone, Ctrl adds, Shift marks the range.
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto rowPoint = [&](int row) {
+            return w.Liste()->visualRect(w.model().index(row, filelist::NameColumn)).center();
+        };
+        QWidget* viewport = w.Liste()->viewport();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, rowPoint(1));
+        QCOMPARE(f.panel(1), QStringLiteral("4 Dateien, davon 1 ausgewählt"));
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, rowPoint(3));
+        QCOMPARE(f.panel(1), QStringLiteral("4 Dateien, davon 2 ausgewählt"));
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, rowPoint(0));
+        QCOMPARE(f.panel(1), QStringLiteral("4 Dateien, davon 4 ausgewählt"));
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, rowPoint(2));
+        QVERIFY(!w.model().isMarked(2));
+        // The keyboard moves the mark without a situation check.
+        w.Liste()->setFocus();
+        QTest::keyClick(w.Liste(), Qt::Key_Down);
+        QCOMPARE(w.logic().rows().markedCount(), std::size_t(1));
+        QCOMPARE(f.panel(1), QStringLiteral("4 Dateien, davon 3 ausgewählt"));
+        QTest::keyClick(w.Liste(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(w.logic().rows().markedCount(), std::size_t(4));
+    }
+
+    void clicksAndFocusReachTheLogic() {
+        WindowFixture f;
+        app::Form1Window& w = *f.form;
+        f.drop({f.file("a.txt")});
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        // One click ticks an empty attribute box, Space empties it again.
+        QTest::mouseClick(w.AttribChk(4), Qt::LeftButton);
+        QCOMPARE(w.AttribChk(4)->checkState(), Qt::Checked);
+        w.AttribChk(4)->setFocus();
+        QTest::keyClick(w.AttribChk(4), Qt::Key_Space);
+        QCOMPARE(w.AttribChk(4)->checkState(), Qt::Unchecked);
+
+        // The date switch makes the fields usable, in the field colour.
+        w.TouchChk()->click();
+        QVERIFY(w.DateTime(0)->isEnabled());
+        QCOMPARE(w.DateTime(0)->palette().color(QPalette::Base),
+                 QApplication::palette().color(QPalette::Base));
+        // A value out of range is corrected when the field is left; the focus comes back.
+        w.DateTime(1)->setFocus();
+        QTRY_VERIFY(w.DateTime(1)->hasFocus());
+        w.DateTime(1)->setText(QStringLiteral("60"));
+        w.Btn(5)->setFocus();
+        QCOMPARE(w.DateTime(1)->text(), QStringLiteral("59"));
+        QCOMPARE(f.toolkit.beeps, 1);
+        QTRY_VERIFY(w.DateTime(1)->hasFocus());
+        QCOMPARE(w.DateTime(1)->selectedText(), QStringLiteral("59"));
+
+        w.ToolTipCheck()->click();
+        QVERIFY(!w.Btn(8)->toolTip().isEmpty());
+        QVERIFY(!w.Panel(2)->toolTip().isEmpty());
+        QVERIFY(
+            w.findChild<QWidget*>(QStringLiteral("LogoImage"))->toolTip().startsWith("Klicken"));
+
+        // The info dialog is made once and shown modally each time.
+        w.Btn(5)->click();
+        QDialog* first = w.findChild<QDialog*>();
+        w.Btn(5)->click();
+        QCOMPARE(f.toolkit.modalShown, 2);
+        QCOMPARE(w.findChildren<QDialog*>().size(), 1);
+        QCOMPARE(w.findChild<QDialog*>(), first);
+        w.Btn(9)->click();
+        QVERIFY(!w.isVisible());
     }
 
     void boxesAreGermanAndOwnedByTheWindow() {
@@ -120,148 +218,12 @@ private slots:
         QCOMPARE(captions, QStringList{"OK"});
     }
 
-    void tabOrderRunsFromTheListToTheHintSwitch() {
-        WindowFixture f;
-        app::Form1& w = *f.form;
-        const QStringList expected = {
-            "Liste",      "Btn1",       "Btn2",       "Btn3",        "Btn4",      "Btn0",
-            "AttribChk1", "AttribChk2", "AttribChk3", "AttribChk4",  "TouchChk",  "DateTime3",
-            "DateTime4",  "DateTime5",  "DateTime0",  "DateTime1",   "DateTime2", "Btn10",
-            "Btn5",       "Btn8",       "Btn9",       "ToolTipCheck"};
-        QStringList order;
-        QWidget* widget = w.Liste();
-        do {
-            if (expected.contains(widget->objectName()) && !order.contains(widget->objectName()))
-                order << widget->objectName();
-            widget = widget->nextInFocusChain();
-        } while (widget != w.Liste());
-        QCOMPARE(order, expected);
-        QCOMPARE(w.Bar()->focusPolicy(), Qt::NoFocus);
-    }
-
-    void commandsDispatchByIndex() {
-        WindowFixture f;
-        app::Form1& w = *f.form;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
-        f.file("a.txt");
-        f.drop({f.root() / "a.txt"});
-        const QString message = f.panel(2);
-        for (int index : {6, 7, 11, -1})
-            w.Btn_Click(index);
-        QCOMPARE(f.panel(2), message);
-        QCOMPARE(f.rows(), std::size_t(1));
-
-        // Removing the last rows keeps the last message; only clearing shows the hint again.
-        w.Btn(4)->click();
-        QCOMPARE(f.rows(), std::size_t(0));
-        QCOMPARE(f.panel(2), message);
-        QCOMPARE(f.panel(1), QStringLiteral("0 Dateien, davon 0 ausgewählt"));
-        QVERIFY(w.Liste()->hasFocus());
-        w.Btn(5)->setFocus();
-        w.Btn(0)->click();
-        QVERIFY(w.Liste()->hasFocus());
-        QCOMPARE(f.panel(2),
-                 QStringLiteral("Ziehen Sie die zu bearbeitenden Dateien in die obige Liste ..."));
-
-        w.Btn(10)->click();
-        QCOMPARE(f.toolkit.opened.size(), std::size_t(1));
-        QVERIFY(QString::fromStdString(f.toolkit.opened[0].target).endsWith("/dateimark.htm"));
-        QCOMPARE(f.toolkit.opened[0].showCommand, platform::ShowDefault);
-        QVERIFY(f.toolkit.messages.empty());
-
-        w.LogoImage_Click();
-        QCOMPARE(f.toolkit.opened.back().target,
-                 std::string("https://www.quarn.example.net/quarn/"));
-        QCOMPARE(f.toolkit.opened.back().showCommand, platform::ShowNormal);
-
-        w.Btn(5)->click();
-        QDialog* first = w.findChild<QDialog*>();
-        w.Btn(5)->click();
-        QCOMPARE(f.toolkit.modalShown, 2);
-        QCOMPARE(w.findChildren<QDialog*>().size(), 1);
-        QCOMPARE(w.findChild<QDialog*>(), first);
-        QCOMPARE(first->windowTitle(), QStringLiteral("Info über Dateimark 2.5"));
-
-        w.Btn(9)->click();
-        QVERIFY(!w.isVisible());
-    }
-
-    void hintsFollowTheSwitch() {
-        WindowFixture f;
-        app::Form1& w = *f.form;
-        const QString logoHint = w.findChild<QWidget*>(QStringLiteral("LogoImage"))->toolTip();
-        QVERIFY(logoHint.startsWith(QStringLiteral("Klicken Sie hier")));
-        for (bool on : {true, false, true, true, false}) {
-            if (w.ToolTipCheck()->isChecked() != on)
-                w.ToolTipCheck()->click();
-            QCOMPARE(w.Btn(8)->toolTip().isEmpty(), !on);
-            QCOMPARE(w.DateTime(5)->toolTip().isEmpty(), !on);
-            QCOMPARE(w.Liste()->toolTip().isEmpty(), !on);
-            QCOMPARE(w.Panel(1)->toolTip().isEmpty(), !on);
-            QCOMPARE(w.ToolTipCheck()->toolTip(),
-                     QStringLiteral("Schaltet die automatischen Hinweise ein oder aus"));
-            QCOMPARE(w.findChild<QWidget*>(QStringLiteral("LogoImage"))->toolTip(), logoHint);
-        }
-        w.ToolTipCheck()->click();
-        QCOMPARE(w.AttribChk(1)->toolTip(), w.AttribChk(4)->toolTip());
-        QVERIFY(!w.Panel(2)->toolTip().isEmpty());
-        QVERIFY(w.Panel(1)->toolTip() != w.Panel(2)->toolTip());
-        QCOMPARE(w.DateTime(3)->toolTip(), QStringLiteral("Feld für den Tag des letzten Zugriffs"));
-        QVERIFY(w.Frame1()->toolTip().isEmpty());
-    }
-
-    void fieldsAreCorrectedWhenLeft() {
-        WindowFixture f;
-        app::Form1& w = *f.form;
-        // Fields are usable with a marked row and the switch ticked.
-        f.file("a.txt");
-        f.drop({f.root() / "a.txt"});
-        w.TouchChk()->click();
-        QVERIFY(w.DateTime(0)->isEnabled());
-        QCOMPARE(w.DateTime(0)->palette().color(QPalette::Base),
-                 QApplication::palette().color(QPalette::Base));
-        w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
-
-        auto enter = [&](int index, const QString& text) {
-            w.DateTime(index)->setFocus();
-            QTRY_VERIFY(w.DateTime(index)->hasFocus());
-            w.DateTime(index)->setText(text);
-            w.Btn(5)->setFocus();
-            QCoreApplication::processEvents();
-        };
-        enter(1, QStringLiteral("60"));
-        QCOMPARE(w.DateTime(1)->text(), QStringLiteral("59"));
-        QCOMPARE(Module1::TouchTime[1], std::int16_t(59));
-        QCOMPARE(f.toolkit.beeps, 1);
-        QTRY_VERIFY(w.DateTime(1)->hasFocus());
-        QCOMPARE(w.DateTime(1)->selectedText(), QStringLiteral("59"));
-
-        enter(0, QStringLiteral("Uhr"));
-        QCOMPARE(w.DateTime(0)->text(), QStringLiteral("0"));
-        QCOMPARE(f.toolkit.beeps, 1);
-
-        enter(5, QStringLiteral("2024"));
-        enter(4, QStringLiteral("1"));
-        enter(3, QStringLiteral("31"));
-        QCOMPARE(f.toolkit.beeps, 1);
-        enter(4, QStringLiteral("04"));
-        QCOMPARE(w.DateTime(4)->text(), QStringLiteral("4"));
-        QCOMPARE(w.DateTime(3)->text(), QStringLiteral("30"));
-        QCOMPARE(f.toolkit.beeps, 2);
-        QTRY_VERIFY(w.DateTime(3)->hasFocus());
-
-        // Unticking disables the fields again; their texts stay.
-        w.TouchChk()->click();
-        QVERIFY(!w.DateTime(3)->isEnabled());
-        QCOMPARE(w.DateTime(3)->text(), QStringLiteral("30"));
-    }
-
     void screenReadersHearNamesAndStates() {
         WindowFixture f;
-        app::Form1& w = *f.form;
-        f.drop({f.file("r.txt", platform::attr::ReadOnly), f.file("n.txt")});
+        app::Form1Window& w = *f.form;
+        const fs::path r = f.file("r.txt");
+        QVERIFY(!platform::writeAttributes(r, platform::attr::ReadOnly));
+        f.drop({r, f.file("n.txt")});
         QCOMPARE(w.AttribChk(1)->checkState(), Qt::PartiallyChecked);
         QAccessibleInterface* box = QAccessible::queryAccessibleInterface(w.AttribChk(1));
         QVERIFY(box);
@@ -269,8 +231,6 @@ private slots:
         QVERIFY(box->state().checkStateMixed);
         QAccessibleInterface* year = QAccessible::queryAccessibleInterface(w.DateTime(5));
         QCOMPARE(year->text(QAccessible::Name), QStringLiteral("Jahr"));
-        QCOMPARE(QAccessible::queryAccessibleInterface(w.Btn(8))->text(QAccessible::Name),
-                 QStringLiteral("Start"));
         for (QWidget* control : w.findChildren<QWidget*>()) {
             if (control->focusPolicy() & Qt::TabFocus && control->isVisibleTo(&w) &&
                 !control->objectName().isEmpty())
@@ -280,7 +240,7 @@ private slots:
 
     void accessKeysReachTheirControls() {
         WindowFixture f;
-        app::Form1& w = *f.form;
+        app::Form1Window& w = *f.form;
         f.drop({f.file("a.txt"), f.file("b.txt")});
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));

@@ -3,7 +3,7 @@
 #include "info/infoform.h"
 #include "info/maker.h"
 #include "platform/qttoolkit.h"
-#include "support/recordingtoolkit.h"
+#include "support/qtrecordingtoolkit.h"
 
 #include <QApplication>
 #include <QBitmap>
@@ -34,7 +34,7 @@ private slots:
 };
 
 void InfoFormTest::showsTheSameTitleAndTextEachTime() {
-    RecordingToolkit toolkit;
+    QtRecordingToolkit toolkit;
     InfoForm form(toolkit);
     QStringList shown;
     toolkit.onModal = [&](QDialog& dialog) {
@@ -87,7 +87,7 @@ void InfoFormTest::onlyTheCloseButtonAndTheCloseBoxCloseIt() {
                  {3, {}, true},
                  {3, Qt::Key_Return, true},
                  {-1, {}, true}};
-    RecordingToolkit toolkit;
+    QtRecordingToolkit toolkit;
     InfoForm form(toolkit);
     for (const auto& c : cases) {
         bool closed = false;

@@ -33,7 +33,7 @@ void LauncherTest::helpPageLiesBesideTheProgram() {
              QCoreApplication::applicationDirPath() + "/dateimark.htm");
     for (const std::string& path :
          {help, std::string("/home/jörg/Meine Dateien/#1?%[a]@b;c=d+e&f.htm")}) {
-        AAP::ShellOpenDefault(toolkit, nullptr, path);
+        AAP::ShellOpenDefault(toolkit, path);
         const QUrl url(QString::fromStdString(toolkit.opened.back().target), QUrl::StrictMode);
         QCOMPARE(url.toLocalFile(), QString::fromStdString(path));
         QCOMPARE(toolkit.opened.back().showCommand, platform::ShowDefault);

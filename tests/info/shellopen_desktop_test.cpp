@@ -57,7 +57,7 @@ void ShellOpenDesktopTest::theRegisteredHandlerGetsTheAddress() {
         {"mailto:tilman@brenner.example.org", "mailto:tilman@brenner.example.org"}};
     for (const auto& [target, expected] : cases) {
         QFile::remove(received);
-        AAP::ShellOpen(toolkit, nullptr, target, platform::ShowNormal);
+        AAP::ShellOpen(toolkit, target, platform::ShowNormal);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(received), 30000);
         QFile file(received);
         QVERIFY(file.open(QIODevice::ReadOnly));

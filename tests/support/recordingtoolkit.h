@@ -1,12 +1,10 @@
-// A toolkit double for widget tests: records what the program asks of the toolkit and answers
-// questions as the test says, so no test ever waits on a real modal box.
+// A toolkit double: records what the program asks of the toolkit and answers questions as the
+// test says, so that no test ever waits on a real modal box. Work posted for later waits until
+// the test runs it. \p Base is platform::Toolkit for the core tests, the Qt toolkit for the
+// window's widget tests.
 #pragma once
 
 #include "platform/toolkit.h"
-
-#include <QDialog>
-#include <QTimer>
-#include <QWidget>
 
 #include <deque>
 #include <functional>
@@ -24,17 +22,14 @@ struct RecordedOpen {
     int showCommand;
 };
 
-class RecordingToolkit : public platform::Toolkit {
+template <class Base = platform::Toolkit> class BasicRecordingToolkit : public Base {
 public:
     std::vector<RecordedMessage> messages;
     std::deque<platform::MessageAnswer> answers; ///< for Yes/No questions; Yes when empty
     std::vector<RecordedOpen> opened;
-    std::vector<platform::Pointer> pointers;
+    std::deque<std::function<void()>> posted;
     int beeps = 0;
     int yields = 0;
-    int modalShown = 0;
-    /// Runs while a dialog is shown "modally"; closes it when the callback does not.
-    std::function<void(QDialog&)> onModal;
     /// Runs at each yield, to act in the middle of a drop.
     std::function<void()> onYield;
 
@@ -49,26 +44,25 @@ public:
         answers.pop_front();
         return answer;
     }
-    void showModal(QDialog& dialog) override {
-        ++modalShown;
-        dialog.setWindowModality(Qt::ApplicationModal);
-        dialog.show();
-        if (onModal)
-            onModal(dialog);
-        if (dialog.isVisible())
-            dialog.done(QDialog::Rejected);
-    }
     void beep() override { ++beeps; }
     void yield() override {
         ++yields;
         if (onYield)
             onYield();
     }
-    void setPointer(QWidget&, platform::Pointer pointer) override { pointers.push_back(pointer); }
-    void setHint(QWidget& control, const std::string& text) override {
-        control.setToolTip(QString::fromStdString(text));
-    }
-    void shellOpen(QWidget*, const std::string& target, int showCommand) override {
+    void later(std::function<void()> work) override { posted.push_back(std::move(work)); }
+    void shellOpen(const std::string& target, int showCommand) override {
         opened.push_back({target, showCommand});
     }
+
+    /// Runs the work posted so far, as the event loop would.
+    void runLater() {
+        while (!posted.empty()) {
+            auto work = std::move(posted.front());
+            posted.pop_front();
+            work();
+        }
+    }
 };
+
+using RecordingToolkit = BasicRecordingToolkit<>;

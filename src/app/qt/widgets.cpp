@@ -1,4 +1,4 @@
-#include "app/widgets.h"
+#include "app/qt/widgets.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -30,25 +30,6 @@ void StatusPanel::paintEvent(QPaintEvent* event) {
 
 AttribBox::AttribBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {
     setTristate(true);
-}
-
-void AttribBox::preset(Qt::CheckState state) {
-    mixedPreset_ = state == Qt::PartiallyChecked;
-    setCheckState(state);
-}
-
-void AttribBox::nextCheckState() {
-    switch (checkState()) {
-    case Qt::Checked:
-        setCheckState(Qt::Unchecked);
-        break;
-    case Qt::Unchecked:
-        setCheckState(mixedPreset_ ? Qt::PartiallyChecked : Qt::Checked);
-        break;
-    default:
-        setCheckState(Qt::Checked);
-        break;
-    }
 }
 
 void WrapCheckBox::paintEvent(QPaintEvent*) {

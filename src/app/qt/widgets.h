@@ -27,21 +27,18 @@ private:
     QString text_;
 };
 
-/// An attribute box: a click ticks an empty box and empties a ticked one. Grayed ("leave as
-/// each entry has it") is only preset by the situation check; a box preset grayed takes it again
-/// after ticked and empty, so that a click can be undone.
+/// A three-state box whose next state the window's logic decides: a click (mouse, access key,
+/// Space) is handed over and changes nothing by itself.
 class AttribBox : public QCheckBox {
     Q_OBJECT
 public:
     explicit AttribBox(const QString& caption, QWidget* parent = nullptr);
-    /// Sets the state as the situation check presets it.
-    void preset(Qt::CheckState state);
+
+signals:
+    void clickedForNextState();
 
 protected:
-    void nextCheckState() override;
-
-private:
-    bool mixedPreset_ = false;
+    void nextCheckState() override { emit clickedForNextState(); }
 };
 
 /// A check box whose caption wraps onto further lines inside its fixed width.

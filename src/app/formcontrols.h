@@ -1,0 +1,65 @@
+// The control operations the window's logic uses, one seam for every toolkit that builds the
+// window (Qt on Linux, Win32 on Windows). Controls are addressed by their name and index, as
+// in the control table.
+#pragma once
+
+#include "platform/toolkit.h"
+
+#include <string>
+
+namespace app {
+
+/// The controls the logic drives. Indexes as in the control table; 0 where there is no array.
+enum class Ctl { Liste, Btn, AttribChk, TouchChk, ToolTipCheck, DateTime, Bar, Panel, LogoImage };
+
+class FormControls {
+public:
+    virtual ~FormControls() = default;
+
+    // The window.
+    virtual void setCaption(const std::string& text) = 0;
+    virtual void setPointer(platform::Pointer pointer) = 0;
+    /// Hides the window and ends the program's event loop.
+    virtual void endProgram() = 0;
+    /// Shows the info dialog modally (made at its first showing, kept until the end).
+    virtual void showInfo(const std::string& name, const std::string& description) = 0;
+
+    // Buttons, check boxes, text boxes, panels.
+    virtual void enable(Ctl control, int index, bool enabled) = 0;
+    /// A check box's value: 0 unchecked, 1 checked, 2 grayed.
+    virtual int value(Ctl control, int index) = 0;
+    virtual void setValue(Ctl control, int index, int value) = 0;
+    virtual std::string text(Ctl control, int index) = 0;
+    /// A text box's text, or a status panel's (Panel 1 and 2).
+    virtual void setText(Ctl control, int index, const std::string& text) = 0;
+    virtual void selectAll(Ctl control, int index) = 0;
+    /// Gives a control the focus; inside a focus change, once that change is done.
+    virtual void focus(Ctl control, int index) = 0;
+    /// A text box's background: the colour of a field in use, or the frame's colour.
+    virtual void setFieldColour(Ctl control, int index, bool inUse) = 0;
+    /// The hint (tool tip); the empty text shows none.
+    virtual void setHint(Ctl control, int index, const std::string& text) = 0;
+
+    // The progress bar; its minimum is 0.
+    virtual void setBarMax(int max) = 0;
+    virtual void setBarValue(int value) = 0;
+    /// Paints the bar and the status panels now: the apply run keeps the event loop out.
+    virtual void repaintProgress() = 0;
+
+    // The list, a view of the logic's rows.
+    /// Rows were added at the top since the last call.
+    virtual void listRowsAdded() = 0;
+    /// Letters, dates or marks of the rows may have changed.
+    virtual void listRowsRefreshed() = 0;
+    virtual void listClear() = 0;
+    virtual void listRemoveMarked() = 0;
+    /// Orders the rows by column \p key (0-based), ascending (0) or descending (1), as the
+    /// platform collates the column's texts, ignoring case; stable.
+    virtual void listSort(int key, int order) = 0;
+    /// The header's mark of the sort column and direction.
+    virtual void listShowSortIndicator(int key, int order) = 0;
+    /// While a drop is being entered, the list refuses further drops.
+    virtual void listAcceptDrops(bool accept) = 0;
+};
+
+} // namespace app

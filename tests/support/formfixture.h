@@ -1,0 +1,72 @@
+// The window's logic on doubles of its controls and toolkit, with a scratch folder: what the
+// core tests of the window share.
+#pragma once
+
+#include "app/form1.h"
+#include "platform/fileservices.h"
+#include "platform/scratch.h"
+#include "support/recordingcontrols.h"
+#include "support/recordingtoolkit.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct FormFixture : ::testing::Test {
+    using path = std::filesystem::path;
+    scratch::Folder dir;
+    RecordingControls ui;
+    RecordingToolkit toolkit;
+    app::Form1 form{ui, toolkit};
+
+    void SetUp() override {
+        ui.rows = &form.rows();
+        form.Form_Load();
+    }
+    path file(const std::string& name, std::uint32_t word = 0) {
+        if (const path folder = path(name).parent_path(); !folder.empty())
+            dir.folder(folder);
+        const path p = dir.file(name);
+        if (word)
+            EXPECT_FALSE(platform::writeAttributes(p, word)) << p;
+        return p;
+    }
+    /// Drops \p paths, as the shell gives them, and lets the event loop enter them.
+    void drop(const std::vector<path>& paths) {
+        std::vector<filelist::PathString> names;
+        for (const path& p : paths)
+            names.push_back(p.native());
+        form.Liste_OLEDragDrop(std::move(names));
+        toolkit.runLater();
+    }
+    std::size_t rows() { return form.rows().size(); }
+    std::string cell(std::size_t row, int column) {
+        return filelist::CellText(form.rows().at(row), column);
+    }
+    int rowOf(const path& p) {
+        for (std::size_t i = 0; i < rows(); ++i)
+            if (form.rows().at(i).path == p.native())
+                return int(i);
+        return -1;
+    }
+    void markOnly(std::initializer_list<int> positions) {
+        form.rows().markAll(false);
+        for (int position : positions)
+            form.rows().at(std::size_t(position)).marked = true;
+    }
+    std::string panel(int index) { return ui.text(app::Ctl::Panel, index); }
+    void setBoxes(int r, int a, int s, int h) {
+        ui.values[{app::Ctl::AttribChk, 1}] = r;
+        ui.values[{app::Ctl::AttribChk, 2}] = a;
+        ui.values[{app::Ctl::AttribChk, 3}] = s;
+        ui.values[{app::Ctl::AttribChk, 4}] = h;
+    }
+    bool statusSaid(const std::string& text) {
+        return std::find(ui.statusTexts.begin(), ui.statusTexts.end(), text) !=
+               ui.statusTexts.end();
+    }
+    static std::string display(const path& p) { return platform::displayText(p); }
+};

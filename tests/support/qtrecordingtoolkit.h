@@ -1,0 +1,25 @@
+// The toolkit double for the Qt widget tests: records like the core double and shows dialogs
+// "modally" without a nested event loop, acting through a callback while they are open.
+#pragma once
+
+#include "platform/qttoolkit.h"
+#include "support/recordingtoolkit.h"
+
+#include <QDialog>
+
+class QtRecordingToolkit : public BasicRecordingToolkit<platform::QtToolkit> {
+public:
+    int modalShown = 0;
+    /// Runs while a dialog is shown "modally"; closes it when the callback does not.
+    std::function<void(QDialog&)> onModal;
+
+    void showModal(QDialog& dialog) override {
+        ++modalShown;
+        dialog.setWindowModality(Qt::ApplicationModal);
+        dialog.show();
+        if (onModal)
+            onModal(dialog);
+        if (dialog.isVisible())
+            dialog.done(QDialog::Rejected);
+    }
+};

@@ -1,0 +1,101 @@
+// A double of the window's controls for the core tests: keeps what the logic sets, answers
+// what it reads, and sorts the rows by their cell texts as a toolkit's list would.
+#pragma once
+
+#include "app/formcontrols.h"
+#include "filelist/rowstore.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <numeric>
+#include <string>
+#include <utility>
+#include <vector>
+
+class RecordingControls : public app::FormControls {
+public:
+    using Key = std::pair<app::Ctl, int>;
+
+    filelist::RowStore* rows = nullptr; ///< the logic's rows, for sorting
+    std::string caption;
+    std::vector<platform::Pointer> pointers;
+    std::map<Key, bool> enabled, fieldInUse;
+    std::map<Key, int> values;
+    std::map<Key, std::string> texts, hints;
+    std::vector<std::string> statusTexts; ///< every text of panel 2, also the passing ones
+    std::vector<Key> focused;
+    std::vector<std::pair<std::string, std::string>> infoShown;
+    int barMax = 100, barValue = 0, repaints = 0;
+    bool ended = false, acceptingDrops = true;
+    std::pair<int, int> sortIndicator{-1, 0};
+
+    bool isEnabled(app::Ctl c, int index = 0) const {
+        auto it = enabled.find({c, index});
+        return it == enabled.end() || it->second;
+    }
+    std::string text(app::Ctl c, int index = 0) const {
+        auto it = texts.find({c, index});
+        return it == texts.end() ? std::string() : it->second;
+    }
+    bool inUse(app::Ctl c, int index) const {
+        auto it = fieldInUse.find({c, index});
+        return it != fieldInUse.end() && it->second;
+    }
+    std::string hint(app::Ctl c, int index = 0) const {
+        auto it = hints.find({c, index});
+        return it == hints.end() ? std::string() : it->second;
+    }
+    int value(app::Ctl c, int index = 0) const {
+        auto it = values.find({c, index});
+        return it == values.end() ? 0 : it->second;
+    }
+
+    void setCaption(const std::string& text) override { caption = text; }
+    void setPointer(platform::Pointer pointer) override { pointers.push_back(pointer); }
+    void endProgram() override { ended = true; }
+    void showInfo(const std::string& name, const std::string& description) override {
+        infoShown.emplace_back(name, description);
+    }
+    void enable(app::Ctl c, int index, bool on) override { enabled[{c, index}] = on; }
+    int value(app::Ctl c, int index) override { return std::as_const(*this).value(c, index); }
+    void setValue(app::Ctl c, int index, int v) override { values[{c, index}] = v; }
+    std::string text(app::Ctl c, int index) override { return std::as_const(*this).text(c, index); }
+    void setText(app::Ctl c, int index, const std::string& text) override {
+        texts[{c, index}] = text;
+        if (c == app::Ctl::Panel && index == 2)
+            statusTexts.push_back(text);
+    }
+    void selectAll(app::Ctl, int) override {}
+    void focus(app::Ctl c, int index) override { focused.emplace_back(c, index); }
+    void setFieldColour(app::Ctl c, int index, bool inUse) override {
+        fieldInUse[{c, index}] = inUse;
+    }
+    void setHint(app::Ctl c, int index, const std::string& text) override {
+        hints[{c, index}] = text;
+    }
+    void setBarMax(int max) override { barMax = max; }
+    void setBarValue(int v) override { barValue = v; }
+    void repaintProgress() override { ++repaints; }
+    void listRowsAdded() override {}
+    void listRowsRefreshed() override {}
+    void listClear() override { rows->clear(); }
+    void listRemoveMarked() override { rows->removeMarked(); }
+    void listSort(int key, int order) override {
+        // Byte order ignoring ASCII case: enough to see which column and direction were asked.
+        auto folded = [&](std::size_t i) {
+            std::string t = filelist::CellText(rows->at(i), key);
+            for (char& ch : t)
+                ch = char(std::tolower(static_cast<unsigned char>(ch)));
+            return t;
+        };
+        std::vector<std::uint32_t> order_(rows->size());
+        std::iota(order_.begin(), order_.end(), 0u);
+        std::stable_sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return order == 0 ? folded(a) < folded(b) : folded(b) < folded(a);
+        });
+        rows->reorder(order_);
+    }
+    void listShowSortIndicator(int key, int order) override { sortIndicator = {key, order}; }
+    void listAcceptDrops(bool accept) override { acceptingDrops = accept; }
+};
