@@ -30,6 +30,8 @@ EOF
     set -- -o Dir::Etc::SourceList="$apt/sources.list" -o Dir::Etc::SourceParts=/dev/null \
         -o Dir::State::Lists="$apt/lists" -o Dir::Cache::Archives="$apt/archives" \
         -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache= -o APT::Default-Release=
+    # apt's download user cannot write into a build folder
+    [ "$(id -u)" != 0 ] || set -- "$@" -o APT::Sandbox::User=root
     if [ ! -d "$out/root/lib/modules" ]; then
         apt-get "$@" -q update >&2
         image=$(apt-cache "$@" depends linux-image-amd64 |
