@@ -2,7 +2,7 @@
 CMAKE_PRESET := default
 BUILD := build
 
-.PHONY: run test bench build format
+.PHONY: run test bench build format package
 
 run:
 	scripts/setup.sh run
@@ -29,3 +29,10 @@ bench:
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# The Debian package from the program alone, into $(BUILD)/.
+package:
+	scripts/setup.sh package
+	cmake --preset $(CMAKE_PRESET) >/dev/null
+	cmake --build --preset $(CMAKE_PRESET) --target dateimark dateimark_icons
+	cd $(BUILD) && cpack

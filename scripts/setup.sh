@@ -4,21 +4,26 @@
 #   setup.sh test   plus everything the test suite uses (Windows build, Wine, Samba, ntfs-3g,
 #                   and Debian's kernels under qemu for the kernel file-system tests)
 #   setup.sh bench  what the benchmarks need
+#   setup.sh package  what `make package` needs to build the Debian package
 set -euo pipefail
 mode=${1:-run}
 
-pkgs=(cmake ninja-build g++ make qt6-base-dev libgl-dev fonts-liberation2 fonts-dejavu-core)
+# googletest too: configuring the build includes its sources whatever is built.
+pkgs=(cmake ninja-build g++ make qt6-base-dev qt6-translations-l10n libgl-dev fonts-liberation2
+      fonts-dejavu-core googletest)
 case "$mode" in
 test)
-    pkgs+=(googletest locales tzdata attr xauth xvfb desktop-file-utils
+    pkgs+=(locales tzdata attr xauth xvfb desktop-file-utils
            g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64
            samba smbclient ntfs-3g clang libclang-rt-14-dev xdg-utils
+           dpkg-dev lintian appstream xdotool
            qemu-system-x86 linux-image-amd64 busybox-static kmod cpio e2fsprogs mtools dosfstools
            exfatprogs cifs-utils)
     ;;
 bench) pkgs+=(locales tzdata attr findutils) ;;
+package) pkgs+=(dpkg-dev) ;;
 run) ;;
-*) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+*) echo "usage: $0 run|test|bench|package" >&2; exit 2 ;;
 esac
 
 missing=()

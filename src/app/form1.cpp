@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 
 #include <filesystem>
@@ -124,6 +125,15 @@ void Form1::buildControls() {
     liste_->header()->setMinimumSectionSize(px(200));
     for (int c = 0; c < filelist::ColumnCount; ++c)
         liste_->header()->resizeSection(c, px(widths[c]));
+    // The date column takes what its widest text needs in the list's font, never less than
+    // its design width: the list has room to its right.
+    const QString widestDate =
+        QString::fromStdString(platform::formatLastWrite(1230494338)); // 28.12.2008, 20:58:58
+
+    const int dateWidth = liste_->fontMetrics().horizontalAdvance(widestDate) +
+                          liste_->style()->pixelMetric(QStyle::PM_HeaderMargin) * 2 + px(120);
+    liste_->header()->resizeSection(filelist::DateColumn,
+                                    std::max(px(widths[filelist::DateColumn]), dateWidth));
     liste_->setIconSize(QSize(16, 16));
     connect(liste_, &filelist::Liste::listClicked, this, &Form1::Liste_Click);
     connect(liste_, &filelist::Liste::headerClicked, this, &Form1::Liste_ColumnClick);
@@ -174,9 +184,8 @@ void Form1::buildControls() {
                              {"&H - versteckt", 1200, 1575}};
     for (int k = 1; k <= 4; ++k) {
         const QString caption = QString::fromUtf8(boxes[k - 1].caption);
-        auto* box = new QCheckBox(caption, frame2_);
+        auto* box = new AttribBox(caption, frame2_);
         named(box, QStringLiteral("AttribChk%1").arg(k), accessibleCaption(caption));
-        box->setTristate(true);
         place(box, 180, boxes[k - 1].top, boxes[k - 1].width, 195);
         widenToCaption(box, 2100 - 30);
         attribChk_[std::size_t(k - 1)] = box;
@@ -285,6 +294,9 @@ void Form1::Form_Load() {
 // ---------------------------------------------------------------- commands
 
 void Form1::Btn_Click(int index) {
+    // Nothing that changes files or the list runs while a drop is being entered.
+    if (dropping_ && (index == 0 || index == 4 || index == 8))
+        return;
     switch (index) {
     case 0:
         model_->clear();
@@ -363,9 +375,11 @@ void Form1::ChkSituation() {
     std::int64_t counters[4] = {0, 0, 0, 0};
     model_->rows().forEachRow([&](filelist::Row& row) {
         platform::EntryState entry;
-        if (platform::queryEntry(std::filesystem::path(row.path), entry)) {
-            // A vanished entry keeps its row; the apply run reports it.
-            row.state = filelist::RowState::Missing;
+        if (const auto ec = platform::queryEntry(std::filesystem::path(row.path), entry)) {
+            // The row stays; the apply run reports why it cannot be processed.
+            const bool vanished =
+                ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory;
+            row.state = vanished ? filelist::RowState::Missing : filelist::RowState::Unreadable;
             row.attributes = 0;
         } else {
             row.state = filelist::RowState::Present;
@@ -381,11 +395,12 @@ void Form1::ChkSituation() {
     model_->rowsRefreshed();
 
     const bool active = selected > 0;
-    Btn(4)->setEnabled(active);
-    Btn(8)->setEnabled(active);
+    Btn(0)->setEnabled(!dropping_);
+    Btn(4)->setEnabled(active && !dropping_);
+    Btn(8)->setEnabled(active && !dropping_);
     for (int k = 1; k <= 4; ++k) {
         AttribChk(k)->setEnabled(active);
-        AttribChk(k)->setCheckState(Qt::Unchecked);
+        AttribChk(k)->preset(Qt::Unchecked);
     }
     touchChk_->setEnabled(active);
     const bool dateActive = touchChk_->checkState() != Qt::Unchecked && active;
@@ -400,9 +415,9 @@ void Form1::ChkSituation() {
     if (active) {
         for (int k = 0; k < 4; ++k) {
             const auto c = counters[k];
-            AttribChk(k + 1)->setCheckState(c == 0          ? Qt::Unchecked
-                                            : c == selected ? Qt::Checked
-                                                            : Qt::PartiallyChecked);
+            AttribChk(k + 1)->preset(c == 0          ? Qt::Unchecked
+                                     : c == selected ? Qt::Checked
+                                                     : Qt::PartiallyChecked);
         }
     }
 
@@ -459,14 +474,34 @@ void Form1::yieldDuringDrop() {
 void Form1::Liste_OLEDragDrop(const QMimeData& data) {
     if (dropping_)
         return;
-    std::vector<filelist::PathString> names = filelist::droppedPaths(data);
+    // Only the names are taken now; the drop event returns and the file manager is free
+    // while the names are entered.
+    dropping_ = true;
+    liste_->setAcceptingDrops(false);
+    Btn(0)->setEnabled(false);
+    Btn(4)->setEnabled(false);
+    Btn(8)->setEnabled(false);
+    QTimer::singleShot(0, this, [this, names = filelist::droppedPaths(data)]() mutable {
+        dropping_ = false;
+        DropNames(std::move(names));
+    });
+}
+
+void Form1::DropNames(std::vector<filelist::PathString> names) {
+    if (dropping_ || ending_)
+        return;
     if (names.empty()) {
+        liste_->setAcceptingDrops(true);
+        ChkSituation();
         toolkit_.messageBox("Bitte nur Datei- und Verzeichnisnamen in die Liste ziehen.",
                             platform::MessageStyle::OkInformation, ProgramTitle);
         return;
     }
     dropping_ = true;
     liste_->setAcceptingDrops(false);
+    Btn(0)->setEnabled(false);
+    Btn(4)->setEnabled(false);
+    Btn(8)->setEnabled(false);
     skipped_ = 0;
     model_->setSorted(false);
     bar_->setMinimum(0);
@@ -478,6 +513,10 @@ void Form1::Liste_OLEDragDrop(const QMimeData& data) {
     for (std::size_t i = 0; i < names.size() && !ending_; ++i) {
         bar_->setValue(int(i + 1));
         enterDroppedName(std::move(names[i]));
+    }
+    if (ending_) { // the program ends: no sorting, no situation check
+        dropping_ = false;
+        return;
     }
 
     bar_->setValue(0);
@@ -491,13 +530,11 @@ void Form1::Liste_OLEDragDrop(const QMimeData& data) {
     toolkit_.setPointer(*this, platform::Pointer::Default);
     dropping_ = false;
     liste_->setAcceptingDrops(true);
-    if (!ending_)
-        ChkSituation();
+    ChkSituation();
 }
 
 void Form1::enterDroppedName(filelist::PathString name) {
-    using Char = filelist::PathString::value_type;
-    if (name.find(Char('?')) != filelist::PathString::npos) {
+    if (!AAI::NameIsUsable(name)) {
         toolkit_.messageBox("Der Verzeichnisname '" + utf8(filelist::pathText(name)) +
                                 "'\renthält ungültige Zeichen und wird daher nicht "
                                 "berücksichtigt.",
@@ -529,6 +566,7 @@ void Form1::enterDroppedName(filelist::PathString name) {
 
     AAI::CollectHooks hooks;
     hooks.yield = [this] { toolkit_.yield(); };
+    hooks.stop = [this] { return ending_; };
     hooks.skipped = [this](const filelist::PathString& path, std::error_code ec) {
         noteSkipped(path, ec);
     };

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <system_error>
+#include <vector>
 
 class QCheckBox;
 class QFrame;
@@ -37,6 +38,7 @@ namespace app {
 
 class StatusPanel;
 class ClickablePicture;
+class AttribBox;
 
 /// The program's title and description.
 inline constexpr const char* ProgramTitle = "Dateimark 2.5";
@@ -65,7 +67,11 @@ public:
     void Btn_Click(int index);
     void Liste_Click();
     void Liste_ColumnClick(int column);
+    /// Takes the names from the drop data and enters them once the drop event has returned, so
+    /// that the file manager is released at once.
     void Liste_OLEDragDrop(const QMimeData& data);
+    /// Enters dropped names, in their order, at once; folders are expanded.
+    void DropNames(std::vector<filelist::PathString> names);
     void DateTime_GotFocus(int index);
     void DateTime_LostFocus(int index);
     void TouchChk_Click();
@@ -76,7 +82,7 @@ public:
     filelist::Liste* Liste() const { return liste_; }
     filelist::FileListModel& model() const { return *model_; }
     QPushButton* Btn(int index) const;
-    QCheckBox* AttribChk(int index) const { return attribChk_.at(std::size_t(index - 1)); }
+    AttribBox* AttribChk(int index) const { return attribChk_.at(std::size_t(index - 1)); }
     QLineEdit* DateTime(int index) const { return dateTime_.at(std::size_t(index)); }
     QCheckBox* TouchChk() const { return touchChk_; }
     QCheckBox* ToolTipCheck() const { return toolTipCheck_; }
@@ -115,7 +121,7 @@ private:
     std::unique_ptr<filelist::FileListModel> model_;
     filelist::Liste* liste_ = nullptr;
     std::map<int, QPushButton*> btn_;
-    std::array<QCheckBox*, 4> attribChk_{};
+    std::array<AttribBox*, 4> attribChk_{};
     std::array<QLineEdit*, 6> dateTime_{};
     QCheckBox* touchChk_ = nullptr;
     QCheckBox* toolTipCheck_ = nullptr;

@@ -17,6 +17,7 @@ void StatusPanel::setText(const QString& text) {
         return;
     text_ = text;
     update();
+    emit textChanged(text_);
 }
 
 void StatusPanel::paintEvent(QPaintEvent* event) {
@@ -25,6 +26,29 @@ void StatusPanel::paintEvent(QPaintEvent* event) {
     const QRect area = contentsRect().adjusted(3, 0, -3, 0);
     const QString shown = fontMetrics().elidedText(text_, Qt::ElideMiddle, area.width());
     painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+}
+
+AttribBox::AttribBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {
+    setTristate(true);
+}
+
+void AttribBox::preset(Qt::CheckState state) {
+    mixedPreset_ = state == Qt::PartiallyChecked;
+    setCheckState(state);
+}
+
+void AttribBox::nextCheckState() {
+    switch (checkState()) {
+    case Qt::Checked:
+        setCheckState(Qt::Unchecked);
+        break;
+    case Qt::Unchecked:
+        setCheckState(mixedPreset_ ? Qt::PartiallyChecked : Qt::Checked);
+        break;
+    default:
+        setCheckState(Qt::Checked);
+        break;
+    }
 }
 
 void WrapCheckBox::paintEvent(QPaintEvent*) {

@@ -16,11 +16,32 @@ public:
     void setText(const QString& text);
     QString text() const { return text_; }
 
+signals:
+    /// Every new text, also the passing ones a repaint would never show.
+    void textChanged(const QString& text);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     QString text_;
+};
+
+/// An attribute box: a click ticks an empty box and empties a ticked one. Grayed ("leave as
+/// each entry has it") is only preset by the situation check; a box preset grayed takes it again
+/// after ticked and empty, so that a click can be undone.
+class AttribBox : public QCheckBox {
+    Q_OBJECT
+public:
+    explicit AttribBox(const QString& caption, QWidget* parent = nullptr);
+    /// Sets the state as the situation check presets it.
+    void preset(Qt::CheckState state);
+
+protected:
+    void nextCheckState() override;
+
+private:
+    bool mixedPreset_ = false;
 };
 
 /// A check box whose caption wraps onto further lines inside its fixed width.

@@ -90,6 +90,15 @@ bool DroppedFolderGetsOwnRow(const PathString& folder) {
 #endif
 }
 
+bool NameIsUsable(const PathString& name) {
+#ifdef _WIN32
+    return name.find(L'?') == PathString::npos;
+#else
+    (void)name;
+    return true;
+#endif
+}
+
 void CollectFolder(const PathString& folder, bool reset, const CollectHooks& hooks) {
     if (reset) {
         FoundFiles.assign(1, PathString{});
@@ -100,6 +109,8 @@ void CollectFolder(const PathString& folder, bool reset, const CollectHooks& hoo
     std::vector<std::vector<PathString>> stacks;
     stacks.push_back(listFolder(folder, hooks));
     while (!stacks.empty()) {
+        if (hooks.stop && hooks.stop())
+            return;
         auto& top = stacks.back();
         if (top.empty()) {
             stacks.pop_back();

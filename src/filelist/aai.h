@@ -20,6 +20,8 @@ struct CollectHooks {
     /// Called for a folder that cannot be listed or an entry whose kind cannot be read; the
     /// expansion goes on without it.
     std::function<void(const PathString& path, std::error_code ec)> skipped;
+    /// Asked before each folder is listed; true ends the expansion where it is.
+    std::function<bool()> stop;
 };
 
 /// Lists \p folder completely, then its subfolders depth-first, the last found first, each
@@ -28,6 +30,11 @@ struct CollectHooks {
 /// nor listed, so that a link loop or a link out of the tree is never followed. With \p reset
 /// both lists start again from their placeholder.
 void CollectFolder(const PathString& folder, bool reset, const CollectHooks& hooks = {});
+
+/// Whether a dropped name can be processed. On Windows a "?" stands where the shell could not
+/// give a character of the name, and such a name cannot be opened; on Linux "?" is an
+/// ordinary character.
+bool NameIsUsable(const PathString& name);
 
 /// Whether a dropped folder gets a row of its own beside its contents. On Windows a folder
 /// given by drive letter ("C:\\…", a drive root included) does not; a network path does. Linux

@@ -56,6 +56,8 @@ QString FileListModel::cellText(std::size_t position, int column) const {
     case DateColumn:
         if (row.state == RowState::Missing)
             return QStringLiteral("nicht gefunden");
+        if (row.state == RowState::Unreadable)
+            return QStringLiteral("kein Zugriff");
         if (row.state == RowState::Unread)
             return {};
         return QString::fromStdString(platform::formatLastWrite(row.lastWrite));

@@ -15,9 +15,10 @@ using PathString = std::filesystem::path::string_type;
 
 /// What the last re-reading of a row's entry found.
 enum class RowState : std::uint8_t {
-    Unread,  ///< added, not yet re-read: letters and date are empty
-    Present, ///< attributes and lastWrite are current
-    Missing, ///< the entry could not be read (vanished, no access)
+    Unread,     ///< added, not yet re-read: letters and date are empty
+    Present,    ///< attributes and lastWrite are current
+    Missing,    ///< the entry has vanished
+    Unreadable, ///< the entry is there but cannot be read (no access, an I/O error)
 };
 
 struct Row {

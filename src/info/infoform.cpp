@@ -107,11 +107,14 @@ InfoForm::InfoForm(platform::Toolkit& toolkit, QWidget* owner)
     label0_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     place(*label0_, 1920, 120, 7335, 5415);
 
-    auto* picture1 = new QLabel(this);
+    auto* picture1 = picture1_ = new QLabel(this);
     picture1->setObjectName(QStringLiteral("Picture1"));
     picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picture1->setAlignment(Qt::AlignCenter);
     place(*picture1, 120, 120, 1635, 6135);
+    // The picture takes the first focus, as in the window's design, so that Enter in the
+    // freshly opened dialog starts nothing.
+    picture1->setFocusPolicy(Qt::StrongFocus);
     // The picture keeps its proportions and fills the box's height; the box cuts its sides.
     picture1->setPixmap(Artwork::circuitPicture().scaled(
         picture1->contentsRect().size(), Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation));
@@ -134,9 +137,12 @@ InfoForm::InfoForm(platform::Toolkit& toolkit, QWidget* owner)
         button->setObjectName(QStringLiteral("Btn%1").arg(i));
         place(*button, design.left, design.top, design.width, design.height);
         toolkit_.setHint(*button, hints[i]);
+        // No button is the dialog's default: Enter activates only the focused one.
+        button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this, [this, i] { Btn_Click(i); });
         btn_[size_t(i)] = button;
     }
+    setTabOrder(picture1, btn_[0]);
     for (size_t i = 1; i < btn_.size(); ++i)
         setTabOrder(btn_[i - 1], btn_[i]);
 }
@@ -173,15 +179,22 @@ void InfoForm::main(const QString& name, const QString& description) {
     text_ = infoText(name, description);
     label0_->setText(platform::shownText(text_.toStdString()));
 
-    QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen();
-    move(screen->availableGeometry().center() - rect().center());
-    btn_[0]->setFocus();
+    const QRect around =
+        parentWidget() ? parentWidget()->frameGeometry() : screen()->availableGeometry();
+    move(around.center() - rect().center());
+    picture1_->setFocus();
     toolkit_.showModal(*this);
 }
 
 void InfoForm::keyPressEvent(QKeyEvent* event) {
     // Escape leaves the dialog open: only "Dieses Fenster schliessen" and the close box close it.
     if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()))
+            button->click();
         event->accept();
         return;
     }

@@ -42,6 +42,7 @@ private:
 
     platform::Toolkit& toolkit_;
     QLabel* label0_ = nullptr;
+    QLabel* picture1_ = nullptr;
     std::array<QPushButton*, 4> btn_{};
     QString text_;
 };

@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTranslator>
 #include <QUrl>
 #include <QWidget>
 
@@ -17,29 +20,30 @@ QString shownText(const std::string& text) {
 
 MessageAnswer QtToolkit::messageBox(const std::string& text, MessageStyle style,
                                     const std::string& title) {
-    QMessageBox box(QApplication::activeWindow());
+    QMessageBox box(owner_ ? owner_ : QApplication::activeWindow());
     box.setWindowTitle(QString::fromStdString(title));
     box.setText(shownText(text));
     box.setTextFormat(Qt::PlainText);
+    // Our own captions: German with their access keys, whatever translation is loaded.
+    QPushButton* yes = nullptr;
     switch (style) {
     case MessageStyle::OkInformation:
-        box.setIcon(QMessageBox::Information);
-        box.setStandardButtons(QMessageBox::Ok);
-        break;
     case MessageStyle::OkPlain:
-        box.setIcon(QMessageBox::NoIcon);
-        box.setStandardButtons(QMessageBox::Ok);
+        box.setIcon(style == MessageStyle::OkPlain ? QMessageBox::NoIcon
+                                                   : QMessageBox::Information);
+        box.setDefaultButton(box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole));
         break;
     case MessageStyle::YesNoStop:
         box.setIcon(QMessageBox::Critical);
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        yes = box.addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
+        box.setEscapeButton(box.addButton(QStringLiteral("&Nein"), QMessageBox::NoRole));
+        box.setDefaultButton(yes);
         break;
     }
-    const int answer = box.exec();
-    if (style != MessageStyle::YesNoStop)
+    box.exec();
+    if (!yes)
         return MessageAnswer::Ok;
-    return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    return box.clickedButton() == yes ? MessageAnswer::Yes : MessageAnswer::No;
 }
 
 void QtToolkit::showModal(QDialog& dialog) {
@@ -69,6 +73,15 @@ void QtToolkit::setHint(QWidget& control, const std::string& text) {
 void QtToolkit::shellOpen(QWidget*, const std::string& target, int) {
     // The desktop's opener has no notion of a show state; the target is already a URL.
     QDesktopServices::openUrl(QUrl(QString::fromStdString(target), QUrl::StrictMode));
+}
+
+void loadGermanTranslations() {
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qt"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
 }
 
 } // namespace platform

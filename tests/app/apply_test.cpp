@@ -49,6 +49,8 @@ private slots:
         w.Btn(8)->click();
         QCOMPARE(plain(f.word(file)), A | S); // 33 -> 36
         QCOMPARE(f.panel(2), Done);
+        QVERIFY(f.statusTexts.contains(QStringLiteral("Attribute werden übertragen: ") +
+                                       QString::fromStdString(file.string())));
         QVERIFY(f.toolkit.messages.empty());
         QCOMPARE(w.Bar()->value(), 0);
         QCOMPARE(w.Bar()->maximum(), 1);
@@ -56,6 +58,36 @@ private slots:
         QCOMPARE(f.cell(0, filelist::SColumn), QStringLiteral("S"));
         QCOMPARE(w.AttribChk(1)->checkState(), Qt::Unchecked);
         QCOMPARE(w.AttribChk(3)->checkState(), Qt::Checked);
+    }
+
+    void aClickTicksAnEmptyBoxAndAPresetGrayedBoxComesBack() {
+        WindowFixture f;
+        app::Form1& w = *f.form;
+        const fs::path none = f.file("none.txt");
+        const fs::path readOnly = f.file("r.txt", R);
+        f.drop({none});
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::mouseClick(w.AttribChk(4), Qt::LeftButton);
+        QCOMPARE(w.AttribChk(4)->checkState(), Qt::Checked);
+        w.AttribChk(2)->setFocus();
+        QTest::keyClick(w.AttribChk(2), Qt::Key_Space);
+        QCOMPARE(w.AttribChk(2)->checkState(), Qt::Checked);
+        QTest::keyClick(w.AttribChk(2), Qt::Key_Space);
+        QCOMPARE(w.AttribChk(2)->checkState(), Qt::Unchecked);
+        w.Btn(8)->click();
+        QCOMPARE(plain(f.word(none)), H);
+
+        // Mixed: ticked, empty, and back to "leave each as it is".
+        f.drop({readOnly});
+        QCOMPARE(w.AttribChk(1)->checkState(), Qt::PartiallyChecked);
+        for (Qt::CheckState next : {Qt::Checked, Qt::Unchecked, Qt::PartiallyChecked}) {
+            QTest::mouseClick(w.AttribChk(1), Qt::LeftButton);
+            QCOMPARE(w.AttribChk(1)->checkState(), next);
+        }
+        w.Btn(8)->click();
+        QCOMPARE(plain(f.word(none)), H);
+        QCOMPARE(plain(f.word(readOnly)), R);
     }
 
     void grayedBoxesKeepEachFilesOwnBit() {
@@ -190,6 +222,10 @@ private slots:
             std::system(
                 ("mount -t ramfs none '" + mountPoint.string() + "' 2>/dev/null").c_str()) != 0)
             QSKIP("needs root to mount a file system without extended attributes");
+        struct Unmount {
+            fs::path at;
+            ~Unmount() { std::system(("umount '" + at.string() + "'").c_str()); }
+        } unmount{mountPoint};
         const fs::path file = mountPoint / "ro.txt";
         std::ofstream(file) << "x";
         QVERIFY(!platform::writeAttributes(file, R));
@@ -202,7 +238,6 @@ private slots:
                 std::string::npos);
         // Still read-only, not stripped by the clearing for the time stamp.
         QCOMPARE(plain(f.word(file)), R);
-        std::system(("umount '" + mountPoint.string() + "'").c_str());
     }
 
     void wordsAndListsBeyondSixteenBits() {
@@ -212,15 +247,15 @@ private slots:
         for (int i = 0; i < 33000; ++i)
             std::ofstream(folder / std::to_string(i));
         const fs::path big = f.file("gross.txt");
-        // An attribute word above 32767 (NOT_CONTENT_INDEXED) passes through.
-        QVERIFY(!platform::writeAttributes(big, 0x2000 | A));
+        // An attribute word above 32767 (INTEGRITY_STREAM) passes through.
+        QVERIFY(!platform::writeAttributes(big, 0x8000 | A));
         f.drop({folder, big});
         QCOMPARE(f.rows(), std::size_t(33002));
         w.AttribChk(3)->setCheckState(Qt::Checked);
         w.Btn(8)->click();
         QVERIFY(f.toolkit.messages.empty());
         QCOMPARE(f.panel(2), Done);
-        QCOMPARE(plain(f.word(big)), 0x2000u | A | S);
+        QCOMPARE(plain(f.word(big)), 0x8000u | A | S);
         QCOMPARE(plain(f.word(folder / "0")), S);
         QCOMPARE(f.panel(1), QStringLiteral("33002 Dateien, davon 33002 ausgewählt"));
     }

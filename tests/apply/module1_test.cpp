@@ -23,19 +23,20 @@ void expectReadings(std::initializer_list<Reading> readings) {
         EXPECT_EQ(ReadNumber(r.text), r.value) << "text: \"" << r.text << '"';
 }
 
-TEST(ReadNumber, SkipsBlanksTabsAndLineFeedsOnly) {
-    expectReadings({{"\t1\n2 ", 12}, {"- 5", -5}, {"1 . 5", 1.5}, {"1e - 1", 0.1}});
-    expectReadings({{"& H F F", 255},
-                    {"\r12", 0},
-                    {"1\v2", 1},
-                    {"\xc2\xa0"
-                     "5"s,
-                     0}});
-}
-
-TEST(ReadNumber, ReadsSignDigitsAndFraction) {
-    expectReadings({{"07", 7}, {"+5", 5}, {"-.25", -0.25}, {"5.", 5}, {"1.2.3", 1.2}});
-    expectReadings({{"--5", 0}, {"+-5", 0}, {"-", 0}, {".", 0}, {"5-", 5}});
+TEST(ReadNumber, ReadsLikeTheFieldsOriginalReader) {
+    // The fuzzer covers arbitrary bytes (no crash, no NaN, fields in range); these pin the rules.
+    const std::string zeros(400, '0');
+    // clang-format off
+    expectReadings({
+        {"\t1\n2 ", 12},   {"1e - 1", 0.1},  {"\r12", 0},       {"\xc2\xa0" "5"s, 0},
+        {"-.25", -0.25},    {"1.2.3", 1.2},   {"--5", 0},         {"5-", 5},
+        {"2D3", 2000},      {"-.5d+2", -50},  {"1e+", 1},         {".e5", 0},
+        {"9e9999", inf},    {"1e-9999", 0},   {"1" + zeros, inf}, {"1" + zeros + "e-400", 1},
+        {"&h1f", 31},       {"&o3720", 2000}, {"&HFFFF", 65535},  {"&H1E3", 0x1E3},
+        {"&HG", 0},         {"-&H10", 0},     {"12:30", 12},      {"1\0" "2"s, 1},
+        {"\xef\xbc\x95", 0}, // a full-width five is no digit
+    });
+    // clang-format on
 }
 
 TEST(ReadNumber, TheDecimalSeparatorIsAlwaysThePoint) {
@@ -48,39 +49,6 @@ TEST(ReadNumber, TheDecimalSeparatorIsAlwaysThePoint) {
         GTEST_SKIP() << "no German locale on this machine";
     expectReadings({{"1.5", 1.5}, {"1,5", 1}, {"2.5e1", 25}});
     std::setlocale(LC_NUMERIC, saved.c_str());
-}
-
-TEST(ReadNumber, ReadsExponentsWithEOrD) {
-    expectReadings({{"2e3", 2000}, {"2D3", 2000}, {"1.5e-1", 0.15}, {"-.5d+2", -50}});
-    // An exponent needs its digits and a mantissa before it.
-    expectReadings({{"1e", 1}, {"1e+", 1}, {"3ex5", 3}, {"1f3", 1}, {"e5", 0}, {".e5", 0}});
-}
-
-TEST(ReadNumber, HugeExponentsAndLongDigitStringsSaturate) {
-    const std::string zeros(400, '0');
-    expectReadings({{"9e9999", inf}, {"-9e9999", -inf}, {"1e-9999", 0}, {"0e99999", 0}});
-    expectReadings({{"1e" + std::string(5000, '9'), inf}, {"1" + zeros, inf}});
-    // The digits before the point count with the exponent, however many there are.
-    expectReadings({{"1" + zeros + "e-400", 1}, {"0." + zeros + "25e401", 2.5}});
-    expectReadings({{"1" + std::string(200000, '0') + "e-200000", 1}});
-}
-
-TEST(ReadNumber, ReadsHexadecimalAndOctalPrefixes) {
-    expectReadings({{"&HFF", 255}, {"&h1f", 31}, {"&O17", 15}, {"&o3720", 2000}});
-    // No 16-bit wrap: a large entry stays large and lands on the upper bound of a field.
-    expectReadings({{"&HFFFF", 65535}, {"&H8000", 32768}, {"&H" + std::string(300, 'F'), inf}});
-    expectReadings({{"&H", 0}, {"&HG", 0}, {"&H1F.5", 31}, {"&H1E3", 0x1E3}, {"&O78", 7}});
-    expectReadings({{"&", 0}, {"&12", 0}, {"-&H10", 0}, {"12&H10", 12}});
-}
-
-TEST(ReadNumber, StopsAtTheFirstOtherByte) {
-    expectReadings({{"", 0}, {"abc", 0}, {"12abc", 12}, {"1,5", 1}, {"12:30", 12}});
-    expectReadings({{"1\0"
-                     "2"s,
-                     1},
-                    {std::string(1000, '\0'), 0},
-                    {"\xff\xfe", 0}});
-    expectReadings({{"3\xc3", 3}, {"\xef\xbc\x95", 0}}); // a full-width five is no digit
 }
 
 TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {

@@ -72,12 +72,14 @@ void InfoFormTest::isModalOverTheMainWindow() {
 }
 
 void InfoFormTest::onlyTheCloseButtonAndTheCloseBoxCloseIt() {
-    // A key goes to the button with the focus, -1 is the close box; no key is a mouse click.
+    // A key goes to the button with the focus, -1 is the close box, 4 the first focus of the
+    // freshly opened dialog; no key is a mouse click.
     const struct {
         int button;
         Qt::Key key;
         bool closes;
-    } cases[] = {{0, {}, false},
+    } cases[] = {{4, Qt::Key_Return, false},
+                 {0, {}, false},
                  {1, {}, false},
                  {2, {}, false},
                  {2, Qt::Key_Escape, false},
@@ -92,6 +94,9 @@ void InfoFormTest::onlyTheCloseButtonAndTheCloseBoxCloseIt() {
         toolkit.onModal = [&](QDialog& dialog) {
             if (c.button < 0) {
                 dialog.close();
+            } else if (c.button == 4) {
+                QCOMPARE(dialog.focusWidget()->objectName(), QStringLiteral("Picture1"));
+                QTest::keyClick(dialog.focusWidget(), c.key);
             } else if (c.key) {
                 button(dialog, c.button)->setFocus();
                 QTest::keyClick(button(dialog, c.button), c.key);

@@ -30,11 +30,14 @@ struct WindowFixture {
     std::unique_ptr<app::Form1> form;
     std::unique_ptr<QAbstractItemModelTester> tester;
     QTemporaryDir dir;
+    QStringList statusTexts; ///< every text of panel 2, also the passing ones
 
     WindowFixture() {
         form = std::make_unique<app::Form1>(toolkit);
         tester = std::make_unique<QAbstractItemModelTester>(
             &form->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QObject::connect(form->Panel(2), &app::StatusPanel::textChanged,
+                         [this](const QString& text) { statusTexts << text; });
     }
 
     fs::path root() const { return fs::path(dir.path().toStdString()); }
@@ -68,7 +71,11 @@ struct WindowFixture {
         return data;
     }
 
-    void drop(const std::vector<fs::path>& paths) { form->Liste_OLEDragDrop(*uriList(paths)); }
+    /// Drops \p paths and waits until they are entered.
+    void drop(const std::vector<fs::path>& paths) {
+        form->Liste_OLEDragDrop(*uriList(paths));
+        QTRY_VERIFY(!form->dropRunning());
+    }
 
     std::size_t rows() const { return form->model().size(); }
     QString cell(std::size_t row, int column) const { return form->model().cellText(row, column); }

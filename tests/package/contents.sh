@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build folder and checks what it holds, its dependencies,
+# and what lintian and AppStream say of it.
+#   contents.sh <build folder> <output folder> <icon size>...
+set -euo pipefail
+build=$1 out=$2
+shift 2
+rm -rf "$out" && mkdir -p "$out"
+cpack --config "$build/CPackConfig.cmake" -B "$out" >/dev/null
+deb=$(echo "$out"/dateimark_*.deb)
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# The mode's first four letters and the path (with a link's target) of every entry.
+listing=$(dpkg-deb -c "$deb" | sed -E 's/^(.{4})\S* +(\S+ +){4}/\1 /')
+expected=("-rwx ./usr/lib/dateimark/dateimark" "-rw- ./usr/lib/dateimark/dateimark.htm"
+          "lrwx ./usr/bin/dateimark -> ../lib/dateimark/dateimark"
+          "-rw- ./usr/share/applications/dateimark.desktop"
+          "-rw- ./usr/share/metainfo/org.example.dateimark.metainfo.xml"
+          "-rw- ./usr/share/man/man1/dateimark.1.gz" "-rw- ./usr/share/doc/dateimark/copyright")
+for size in "$@"; do expected+=("-rw- ./usr/share/icons/hicolor/${size}x$size/apps/dateimark.png"); done
+for line in "${expected[@]}"; do
+    grep -qxF -- "$line" <<<"$listing" || fail "not in the package: $line"
+done
+
+# The Qt libraries come from shlibdeps; the font from our own list.
+depends=$(dpkg-deb -f "$deb" Depends)
+for p in libqt6widgets6 fonts-liberation2; do
+    [[ ", $depends," == *", $p"[\ ,]* ]] || fail "Depends lacks $p: $depends"
+done
+[[ $(dpkg-deb -f "$deb" Section) == utils ]] || fail "section is not utils"
+
+# The first upload to no archive closes no bug; every other warning is new and should be seen.
+lintian --fail-on error,warning --suppress-tags initial-upload-closes-no-bugs "$deb" ||
+    fail "lintian"
+# The tree as installed: the metainfo file together with the desktop entry and icons it names.
+dpkg-deb -x "$deb" "$out/root"
+appstreamcli validate-tree --no-net "$out/root" || fail "appstreamcli"
