@@ -54,19 +54,15 @@ std::error_code lastError() {
     return {errno, std::generic_category()};
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
+// A descriptor opened here, closed when it goes out of scope.
+struct OwnFd {
+    explicit OwnFd(int f) : fd(f) {}
+    ~OwnFd() {
+        if (fd >= 0)
+            ::close(fd);
     }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
+    OwnFd(const OwnFd&) = delete;
+    const int fd;
 };
 
 // The magic link of a descriptor leads to its own inode, never through a symbolic link.
@@ -124,24 +120,24 @@ std::error_code setFat(int fd, std::uint32_t word) {
 }
 
 std::error_code writeFat(const char* path, const struct stat& st, std::uint32_t word) {
-    const Descriptor fd(openForIoctl(path));
-    if (fd.get() < 0)
+    const OwnFd fd(openForIoctl(path));
+    if (fd.fd < 0)
         return lastError();
     std::uint32_t old = 0;
-    if (auto ec = getFat(fd.get(), old))
+    if (auto ec = getFat(fd.fd, old))
         return noFatIoctls(ec.value()) ? writeFromMode(path, st, word & Changeable) : ec;
     const std::uint32_t next = (old & ~Changeable) | (word & Changeable);
     if (next == old)
         return {};
-    if (auto ec = setFat(fd.get(), next))
+    if (auto ec = setFat(fd.fd, next))
         return ec;
     // The driver drops what it cannot keep without a word (R of a folder on some mounts, R
     // outside the fmask): say so instead of reporting success.
     std::uint32_t kept = 0;
-    if (auto ec = getFat(fd.get(), kept))
+    if (auto ec = getFat(fd.fd, kept))
         return ec;
     if ((kept & Changeable) != (next & Changeable)) {
-        setFat(fd.get(), old);
+        setFat(fd.fd, old);
         return refused(Refusal::NotKept);
     }
     return {};
@@ -200,10 +196,10 @@ std::error_code readWord(Native store, const char* path, const struct stat& st,
             return ec;
         word &= ~(Normal | attr::Directory);
     } else {
-        const Descriptor fd(openForIoctl(path));
-        if (fd.get() < 0)
+        const OwnFd fd(openForIoctl(path));
+        if (fd.fd < 0)
             return lastError();
-        if (auto ec = getFat(fd.get(), word)) {
+        if (auto ec = getFat(fd.fd, word)) {
             if (!noFatIoctls(ec.value()))
                 return ec;
             word = wordFromMode(st);
