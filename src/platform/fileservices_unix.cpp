@@ -191,8 +191,8 @@ std::array<unsigned char, 4> toLE(std::uint32_t v) {
 
 // The stored word of an entry: from system.ntfs_attrib or user.DOSATTRIB (0 when there is no
 // value, or one that does not parse, or the file system keeps no user attributes).
-std::error_code readStoredWord(const char* path, dev_t dev, std::uint32_t& stored) {
-    if (volumeStores().storeOf(dev, path) == Store::Ntfs) {
+std::error_code readStoredWord(const char* path, dev_t dev, Store store, std::uint32_t& stored) {
+    if (store == Store::Ntfs) {
         unsigned char raw[4];
         if (::getxattr(path, NtfsAttribName, raw, sizeof raw) == sizeof raw) {
             stored = fromLE(raw);
@@ -348,14 +348,13 @@ std::error_code queryEntry(const fs::path& p, EntryState& out) {
     if (::stat(p.c_str(), &st) != 0)
         return lastError();
     out.lastWrite = st.st_mtim.tv_sec;
-    if (const auto native = VolumeStores::native(volumeStores().storeOf(st.st_dev, p.c_str()));
-        native != fsstores::Native::None)
-        return fsstores::readWord(native, p.c_str(), st, out.attributes);
+    const Store store = volumeStores().storeOf(st.st_dev, p.c_str());
+    if (store == Store::Fat || store == Store::Cifs)
+        return fsstores::readWord(VolumeStores::native(store), p.c_str(), st, out.attributes);
     std::uint32_t stored = 0;
-    if (auto ec = readStoredWord(p.c_str(), st.st_dev, stored))
+    if (auto ec = readStoredWord(p.c_str(), st.st_dev, store, stored))
         return ec;
     out.attributes = composeWord(stored, st);
-    out.lastWrite = st.st_mtim.tv_sec;
     return {};
 }
 
