@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs, only those that are missing.
 #   setup.sh run    what building and starting the program needs
-#   setup.sh test   plus everything the test suite uses (Windows build, Wine, Samba, ntfs-3g)
+#   setup.sh test   plus everything the test suite uses (Windows build, Wine, Samba, ntfs-3g,
+#                   and Debian's kernels under qemu for the kernel file-system tests)
 #   setup.sh bench  what the benchmarks need
 #   setup.sh package  what `make package` needs to build the Debian package
 set -euo pipefail
@@ -15,7 +16,9 @@ test)
     pkgs+=(locales tzdata attr xauth xvfb desktop-file-utils
            g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64
            samba smbclient ntfs-3g clang libclang-rt-14-dev xdg-utils
-           dpkg-dev lintian appstream xdotool)
+           dpkg-dev lintian appstream xdotool
+           qemu-system-x86 linux-image-amd64 busybox-static kmod cpio e2fsprogs mtools dosfstools
+           exfatprogs cifs-utils)
     ;;
 bench) pkgs+=(locales tzdata attr findutils) ;;
 package) pkgs+=(dpkg-dev) ;;
@@ -42,4 +45,13 @@ fi
 if [[ $mode != run ]] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
     echo "Generating the locale de_DE.UTF-8"
     $sudo localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+fi
+
+# The kernel tests also boot bookworm-backports' kernel, fetched (never installed) into the build
+# folder once.
+if [[ $mode == test ]]; then
+    root=$(cd "$(dirname "$0")/.." && pwd)
+    echo "Fetching the kernels for the kernel tests into $root/build/kernel"
+    "$root/tests/kernel/prepare.sh" "$root/build/kernel" stable >/dev/null
+    "$root/tests/kernel/prepare.sh" "$root/build/kernel" backports >/dev/null
 fi

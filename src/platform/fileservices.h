@@ -28,17 +28,20 @@ inline constexpr std::uint32_t Compressed = 2048;
 } // namespace attr
 
 /// Reads the attribute word of \p p, following a final symbolic link.
-/// @note Linux: the word lives in system.ntfs_attrib on NTFS volumes and in user.DOSATTRIB
-/// elsewhere (no value, or one that does not parse, reads as 0); R also comes from the mode
-/// bits of a file, Directory from the file type. Windows: a link's own word.
+/// @note Linux: FAT and exFAT media and CIFS mounts give the word through their drivers (FAT
+/// ioctls, user.cifs.dosattrib); elsewhere it lives in system.ntfs_attrib on NTFS volumes and
+/// in user.DOSATTRIB (no value, or one that does not parse, reads as 0), and R also comes from
+/// the mode bits of a file. Directory comes from the file type. Windows: a link's own word.
 std::error_code readAttributes(const fs::path& p, std::uint32_t& word);
 
 /// Writes the attribute word of \p p. The caller has removed Directory and Compressed.
 /// Never follows a final symbolic link: a link in the place of the entry is refused (ELOOP /
 /// ERROR_CANT_ACCESS_FILE). Nothing is half written: on failure the entry is as it was.
-/// @note Linux: R of a file is also kept in its write bits (a folder's mode never changes);
-/// on a file system without user extended attributes, H, S and A (and R of a folder) fail with
-/// ENOTSUP. On NTFS only R, H, S and A change.
+/// @note Linux: R of a file is also kept in its write bits (a folder's mode never changes, but
+/// the FAT and ntfs3 drivers may change it themselves); on a file system without user extended
+/// attributes, H, S and A (and R of a folder) fail with ENOTSUP, and so does a bit the driver
+/// does not keep (exFAT before Linux 6.12: all but R of a file), with a reason of its own. On
+/// NTFS, FAT and CIFS only R, H, S and A change.
 std::error_code writeAttributes(const fs::path& p, std::uint32_t word);
 
 /// What the situation check reads of an entry, in as few system calls as the platform allows.

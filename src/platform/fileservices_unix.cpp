@@ -5,6 +5,7 @@
 #include "platform/fileservices.h"
 
 #include "platform/dosattrib.h"
+#include "platform/fsstores_linux.h"
 
 #include <array>
 #include <atomic>
@@ -82,10 +83,10 @@ struct PinnedEntry {
     std::array<char, 32> procName{};
 };
 
-enum class Store { Dos, Ntfs };
+enum class Store { Dos, Ntfs, Fat, Cifs };
 
-// Which store a file system uses, asked once per device: the first getxattr of
-// system.ntfs_attrib tells, and only NTFS drivers know that name.
+// Which store a file system uses, asked once per device: FAT, exFAT and CIFS by their type,
+// else the first getxattr of system.ntfs_attrib tells, and only NTFS drivers know that name.
 class VolumeStores {
 public:
     Store storeOf(dev_t dev, const char* path) {
@@ -105,7 +106,10 @@ public:
                 known = true;
             }
         }
-        if (!known) {
+        if (!known && (store = nativeStore(path)) != Store::Dos) {
+            std::lock_guard lock(mutex_);
+            stores_[dev] = store;
+        } else if (!known) {
             std::uint32_t raw = 0;
             const ssize_t n = ::getxattr(path, NtfsAttribName, &raw, sizeof raw);
             const int code = errno;
@@ -132,7 +136,24 @@ public:
         ++generation_;
     }
 
+    static fsstores::Native native(Store store) {
+        return store == Store::Fat    ? fsstores::Native::Fat
+               : store == Store::Cifs ? fsstores::Native::Cifs
+                                      : fsstores::Native::None;
+    }
+
 private:
+    static Store nativeStore(const char* path) {
+        switch (fsstores::nativeStoreOf(path)) {
+        case fsstores::Native::Fat:
+            return Store::Fat;
+        case fsstores::Native::Cifs:
+            return Store::Cifs;
+        default:
+            return Store::Dos;
+        }
+    }
+
     std::mutex mutex_;
     std::unordered_map<dev_t, Store> stores_;
     std::atomic<unsigned> generation_{0};
@@ -170,8 +191,8 @@ std::array<unsigned char, 4> toLE(std::uint32_t v) {
 
 // The stored word of an entry: from system.ntfs_attrib or user.DOSATTRIB (0 when there is no
 // value, or one that does not parse, or the file system keeps no user attributes).
-std::error_code readStoredWord(const char* path, dev_t dev, std::uint32_t& stored) {
-    if (volumeStores().storeOf(dev, path) == Store::Ntfs) {
+std::error_code readStoredWord(const char* path, dev_t dev, Store store, std::uint32_t& stored) {
+    if (store == Store::Ntfs) {
         unsigned char raw[4];
         if (::getxattr(path, NtfsAttribName, raw, sizeof raw) == sizeof raw) {
             stored = fromLE(raw);
@@ -211,7 +232,9 @@ std::error_code writeNtfsWord(const PinnedEntry& e, std::uint32_t word) {
     if (::getxattr(path, NtfsAttribName, raw, sizeof raw) != sizeof raw)
         return lastError();
     const std::uint32_t old = fromLE(raw);
-    const std::uint32_t next = (old & ~ChangeableOnNtfs) | (word & ChangeableOnNtfs);
+    std::uint32_t next = (old & ~ChangeableOnNtfs) | (word & ChangeableOnNtfs);
+    if (!S_ISDIR(e.st.st_mode))
+        next &= ~attr::Directory; // ntfs3 would store it, and Windows show the file as a folder
     if (next == old)
         return {};
     const auto bytes = toLE(next);
@@ -324,11 +347,14 @@ std::error_code queryEntry(const fs::path& p, EntryState& out) {
     struct stat st;
     if (::stat(p.c_str(), &st) != 0)
         return lastError();
+    out.lastWrite = st.st_mtim.tv_sec;
+    const Store store = volumeStores().storeOf(st.st_dev, p.c_str());
+    if (store == Store::Fat || store == Store::Cifs)
+        return fsstores::readWord(VolumeStores::native(store), p.c_str(), st, out.attributes);
     std::uint32_t stored = 0;
-    if (auto ec = readStoredWord(p.c_str(), st.st_dev, stored))
+    if (auto ec = readStoredWord(p.c_str(), st.st_dev, store, stored))
         return ec;
     out.attributes = composeWord(stored, st);
-    out.lastWrite = st.st_mtim.tv_sec;
     return {};
 }
 
@@ -344,8 +370,11 @@ std::error_code writeAttributes(const fs::path& p, std::uint32_t word) {
     const PinnedEntry entry(p);
     if (entry.error)
         return entry.error;
-    if (volumeStores().storeOf(entry.st.st_dev, entry.procName.data()) == Store::Ntfs)
+    const Store store = volumeStores().storeOf(entry.st.st_dev, entry.procName.data());
+    if (store == Store::Ntfs)
         return writeNtfsWord(entry, word);
+    if (store != Store::Dos)
+        return fsstores::writeWord(VolumeStores::native(store), entry.fd.get(), entry.st, word);
     return writeDosWord(entry, word);
 }
 
@@ -474,7 +503,7 @@ std::string reasonText(const std::error_code& ec) {
 }
 
 int reasonCode(const std::error_code& ec) {
-    return ec.value();
+    return ec.default_error_condition().value();
 }
 
 bool samePath(const fs::path::string_type& a, const fs::path::string_type& b) {
