@@ -17,9 +17,14 @@ fi
 export WINEPREFIX=${WINEPREFIX:-$(dirname "$(realpath "$exe")")/wineprefix}
 export WINEDEBUG=-all
 # No Mono, no Gecko, no window system: the tests are console programs.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winex11.drv,winewayland.drv="
 export WINEARCH=win64
-unset DISPLAY WAYLAND_DISPLAY
+# Console programs need no window system; a window's tests ask for one (WINE_WITH_DISPLAY=1).
+if [[ ${WINE_WITH_DISPLAY:-} == 1 ]]; then
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+else
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winex11.drv,winewayland.drv="
+    unset DISPLAY WAYLAND_DISPLAY
+fi
 # Wine takes the time zone and the user locale from these when it starts.
 export TZ=${TZ:-Europe/Berlin}
 export LC_ALL=${LC_ALL:-de_DE.UTF-8}

@@ -183,13 +183,15 @@ TEST_F(Form1Test, ADropReleasesTheSourceAndOnlyMarkingRunsMeanwhile) {
     toolkit.runLater(); // the refused drop left nothing behind
     EXPECT_EQ(rowOf(other), -1);
     EXPECT_EQ(form.LastSortColumn(), 0);
-    EXPECT_EQ(rows(), 201u);
+    const std::size_t own = scratch::OnWindows ? 0 : 1; // X's own row
+    EXPECT_EQ(rows(), 200 + own);
     EXPECT_EQ(shown(scratch::wordOf(x / "f0")), 0u);
     EXPECT_TRUE(ui.acceptingDrops);
     for (int index : {0, 4, 8})
         EXPECT_TRUE(ui.isEnabled(Ctl::Btn, index)) << index;
-    EXPECT_EQ(panel(1), "201 Dateien, davon 201 ausgewählt");
-    EXPECT_EQ(form.AddCounter(), 201 % 64);
+    EXPECT_EQ(panel(1), std::to_string(200 + own) + " Dateien, davon " + std::to_string(200 + own) +
+                            " ausgewählt");
+    EXPECT_EQ(form.AddCounter(), int(200 + own) % 64);
 }
 
 TEST_F(Form1Test, EndingStopsTheExpansionAtOnce) {
@@ -265,8 +267,9 @@ TEST_F(Form1Test, AVanishedOrUnreadableEntryKeepsItsRowAndSaysWhich) {
     form.Liste_Click();
     EXPECT_EQ(cell(std::size_t(rowOf(a)), DateColumn), "nicht gefunden");
     EXPECT_EQ(cell(std::size_t(rowOf(a)), filelist::HColumn), "");
-    if (loop)
+    if (loop) {
         EXPECT_EQ(cell(std::size_t(rowOf(b)), DateColumn), "kein Zugriff");
+    }
     EXPECT_EQ(panel(1), "2 Dateien, davon 2 ausgewählt");
     EXPECT_TRUE(ui.isEnabled(Ctl::Btn, 8));
     EXPECT_EQ(ui.value(Ctl::AttribChk, 4), 0);
@@ -318,12 +321,14 @@ TEST_F(Form1Test, AClickTicksAnEmptyBoxAndAPresetGrayedBoxComesBack) {
 }
 
 TEST_F(Form1Test, HeaderClicksChooseTheColumnAndFlipTheDirection) {
-    dir.folder("dir");
-    drop({file("b"), file("C"), file("a"), dir.path() / "dir"});
+    // "dir" comes from the folder X, which has a row of its own only on Linux.
+    dir.folder("X/dir");
+    drop({file("b"), file("C"), file("a"), dir.path() / "X"});
     auto names = [&] {
         std::string list;
         for (std::size_t i = 0; i < rows(); ++i)
-            list += fs::path(form.rows().at(i).path).filename().string() + " ";
+            if (const auto name = fs::path(form.rows().at(i).path).filename(); name != "X")
+                list += name.string() + " ";
         return list;
     };
     form.Liste_ColumnClick(2);
@@ -339,7 +344,7 @@ TEST_F(Form1Test, HeaderClicksChooseTheColumnAndFlipTheDirection) {
     EXPECT_EQ(form.LastSortColumn(), 1);
     form.Liste_ColumnClick(2);
     EXPECT_EQ(names(), "dir C b a ");
-    EXPECT_EQ(panel(1), "4 Dateien, davon 4 ausgewählt");
+    EXPECT_EQ(rows(), scratch::OnWindows ? 4u : 5u);
 }
 
 TEST_F(Form1Test, CommandsDispatchByIndex) {
@@ -449,7 +454,6 @@ TEST_F(Form1Test, BoxesMakeTheNewWordAndGrayedOnesKeepEachFilesBit) {
 
 TEST_F(Form1Test, TouchingGivesFilesTheEnteredMomentAndSparesFolders) {
     SKIP_UNLESS_PINNED(scratch::pinBerlin());
-    SKIP_UNLESS_PINNED(scratch::pinGermanDates());
     const fs::path folder = dir.folder("ordner");
     const fs::path readOnly = file("ro.txt", R);
     const fs::path other = file("ro2.txt", R | H);
@@ -460,10 +464,12 @@ TEST_F(Form1Test, TouchingGivesFilesTheEnteredMomentAndSparesFolders) {
     setBoxes(0, 0, 0, 1);
     form.Btn_Click(8);
     EXPECT_TRUE(toolkit.messages.empty());
-    EXPECT_EQ(platform::formatLastWrite(scratch::lastWriteOf(readOnly)), "15.01.2024 12:00:00");
+    EXPECT_EQ(scratch::lastWriteOf(readOnly), 1705316400); // 11:00 UTC
     EXPECT_EQ(shown(scratch::wordOf(readOnly)), H);
     EXPECT_EQ(scratch::lastWriteOf(folder), folderTime);
-    EXPECT_EQ(shown(scratch::wordOf(folder)), H);
+    if (!scratch::OnWindows) { // where a drive letter names it, the folder has no row
+        EXPECT_EQ(shown(scratch::wordOf(folder)), H);
+    }
 
     // With R ticked the file is read-only again after its time was written; a summer date is
     // stored without a shift of an hour.
@@ -473,7 +479,7 @@ TEST_F(Form1Test, TouchingGivesFilesTheEnteredMomentAndSparesFolders) {
     form.Liste_Click();
     EXPECT_EQ(ui.value(Ctl::AttribChk, 1), 1);
     form.Btn_Click(8);
-    EXPECT_EQ(platform::formatLastWrite(scratch::lastWriteOf(other)), "15.07.2024 12:00:00");
+    EXPECT_EQ(scratch::lastWriteOf(other), 1721037600); // 10:00 UTC
     EXPECT_EQ(shown(scratch::wordOf(other)), R | H);
 }
 

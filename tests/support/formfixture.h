@@ -30,8 +30,9 @@ struct FormFixture : ::testing::Test {
         if (const path folder = path(name).parent_path(); !folder.empty())
             dir.folder(folder);
         const path p = dir.file(name);
-        if (word)
+        if (word) {
             EXPECT_FALSE(platform::writeAttributes(p, word)) << p;
+        }
         return p;
     }
     /// Drops \p paths, as the shell gives them, and lets the event loop enter them.
