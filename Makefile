@@ -2,7 +2,7 @@
 CMAKE_PRESET := default
 BUILD := build
 
-.PHONY: run test bench build format package
+.PHONY: run test bench build format package windows package
 
 run:
 	scripts/setup.sh run
@@ -18,7 +18,7 @@ test:
 	scripts/setup.sh test
 	cmake --preset $(CMAKE_PRESET) >/dev/null
 	cmake --build --preset $(CMAKE_PRESET)
-	cmake --build --preset $(CMAKE_PRESET) --target windows_core
+	cmake --build --preset $(CMAKE_PRESET) --target windows_package
 	ctest --preset $(CMAKE_PRESET)
 
 bench:
@@ -36,3 +36,9 @@ package:
 	cmake --preset $(CMAKE_PRESET) >/dev/null
 	cmake --build --preset $(CMAKE_PRESET) --target dateimark dateimark_icons
 	cd $(BUILD) && cpack
+
+# dateimark-<version>-windows-x64.zip: the Windows program (mingw-w64, static) and its help page.
+windows:
+	scripts/setup.sh windows
+	cmake --preset $(CMAKE_PRESET) >/dev/null
+	cmake --build --preset $(CMAKE_PRESET) --target windows_package

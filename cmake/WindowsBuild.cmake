@@ -1,8 +1,9 @@
-# The Qt-free core built for Windows with mingw-w64, its tests run under Wine. Built by
-# `make test` through the target windows_core; not part of the default build.
+# The Windows program and the Qt-free core built for Windows with mingw-w64, its tests run
+# under Wine. Built by `make test` and `make windows` through the target windows_package; not
+# part of the default build.
 find_program(DATEIMARK_MINGW_CXX x86_64-w64-mingw32-g++-posix)
 find_program(DATEIMARK_WINE NAMES wine64 wine)
-if(DATEIMARK_MINGW_CXX AND DATEIMARK_WINE AND DATEIMARK_TESTS)
+if(DATEIMARK_MINGW_CXX)
     include(ExternalProject)
     set(DATEIMARK_WINDOWS_DIR ${CMAKE_BINARY_DIR}/windows)
     # The Windows program's pictures, drawn here by the Qt drawing code, offscreen.
@@ -27,6 +28,23 @@ if(DATEIMARK_MINGW_CXX AND DATEIMARK_WINE AND DATEIMARK_TESTS)
         INSTALL_COMMAND ""
         BUILD_ALWAYS TRUE
         EXCLUDE_FROM_ALL TRUE)
+    # The package for Windows users: the program and its help page, nothing else.
+    set(stage ${CMAKE_BINARY_DIR}/windows-package)
+    set(DATEIMARK_WINDOWS_ZIP ${CMAKE_BINARY_DIR}/dateimark-${PROJECT_VERSION}-windows-x64.zip)
+    add_custom_target(windows_package
+        COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}
+        COMMAND ${CMAKE_COMMAND} -E copy ${DATEIMARK_WINDOWS_DIR}/src/app/dateimark.exe
+            ${CMAKE_SOURCE_DIR}/assets/dateimark.htm ${stage}
+        COMMAND ${CMAKE_COMMAND} -E chdir ${stage}
+            ${CMAKE_COMMAND} -E tar cf ${DATEIMARK_WINDOWS_ZIP} --format=zip dateimark.exe dateimark.htm
+        DEPENDS windows_core
+        COMMENT "Packing ${DATEIMARK_WINDOWS_ZIP}"
+        VERBATIM)
+endif()
+if(DATEIMARK_MINGW_CXX AND DATEIMARK_WINE AND DATEIMARK_TESTS)
+    add_test(NAME windows.package
+        COMMAND ${CMAKE_SOURCE_DIR}/tests/app/win32/package.sh ${DATEIMARK_WINDOWS_ZIP})
     set(DATEIMARK_WINDOWS_TESTS ${DATEIMARK_WINDOWS_DIR}/tests/core_tests.exe CACHE INTERNAL "")
     set(DATEIMARK_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE INTERNAL "")
     # Wine takes the time zone and the user locale from the environment when it starts.

@@ -9,3 +9,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # A static binary runs under Wine without the mingw runtime DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# The program ships without its symbols.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")

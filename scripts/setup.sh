@@ -5,6 +5,7 @@
 #                   and Debian's kernels under qemu for the kernel file-system tests)
 #   setup.sh bench  what the benchmarks need
 #   setup.sh package  what `make package` needs to build the Debian package
+#   setup.sh windows  what `make windows` needs to build the Windows program
 set -euo pipefail
 mode=${1:-run}
 
@@ -22,8 +23,9 @@ test)
     ;;
 bench) pkgs+=(locales tzdata attr findutils) ;;
 package) pkgs+=(dpkg-dev) ;;
+windows) pkgs+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev) ;;
 run) ;;
-*) echo "usage: $0 run|test|bench|package" >&2; exit 2 ;;
+*) echo "usage: $0 run|test|bench|package|windows" >&2; exit 2 ;;
 esac
 
 missing=()

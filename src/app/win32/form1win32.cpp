@@ -25,6 +25,8 @@ constexpr wchar_t WindowClass[] = L"DateimarkForm1";
 constexpr wchar_t InfoClass[] = L"DateimarkInfoForm";
 constexpr UINT FirstControlId = 1000;
 constexpr UINT RefocusField = WM_APP + 2;
+constexpr UINT_PTR StatusTimer = 1;
+constexpr DWORD StatusInterval = 40; // ms
 
 const char* tableName(Ctl control) {
     switch (control) {
@@ -363,6 +365,7 @@ void Win32Window::buildControls() {
     }
     SetWindowSubclass(list_, listProc, 0, DWORD_PTR(this));
     DragAcceptFiles(list_, TRUE);
+    DragAcceptFiles(hwnd_, TRUE);
 
     status_ = named("Status");
     const int parts[2] = {px(app::StatisticsPanelWidth), -1};
@@ -424,6 +427,9 @@ LRESULT Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_NOTIFY:
         return onNotify(reinterpret_cast<NMHDR*>(lParam));
+    case WM_DROPFILES:
+        dropFiles(hwnd_, reinterpret_cast<HDROP>(wParam));
+        return 0;
     case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
         const bool logo = item.hwndItem == named("LogoImage");
@@ -455,6 +461,10 @@ LRESULT Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             SetCursor(logoCursor_);
             return TRUE;
         }
+        break;
+    case WM_TIMER:
+        if (wParam == StatusTimer)
+            flushStatus();
         break;
     case RefocusField:
         SetFocus(reinterpret_cast<HWND>(wParam));
@@ -636,23 +646,31 @@ bool Win32Window::onListInput(UINT message, WPARAM wParam, LPARAM lParam) {
             return false;
         }
     }
-    case WM_DROPFILES: { // a drop that did not come through the drop target
-        const auto drop = reinterpret_cast<HDROP>(wParam);
-        std::vector<filelist::PathString> names;
-        const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-        for (UINT i = 0; i < count; ++i) {
-            std::wstring name(DragQueryFileW(drop, i, nullptr, 0), L'\0');
-            DragQueryFileW(drop, i, name.data(), UINT(name.size() + 1));
-            names.push_back(std::move(name));
-        }
-        DragFinish(drop);
-        if (acceptingDrops_)
-            logic_->Liste_OLEDragDrop(std::move(names));
+    case WM_DROPFILES: // a drop that did not come through the drop target
+        dropFiles(list_, reinterpret_cast<HDROP>(wParam));
         return true;
-    }
     default:
         return false;
     }
+}
+
+void Win32Window::dropFiles(HWND receiver, HDROP drop) {
+    // Wine hands a file manager's drag to the window as a file list; only the list takes it.
+    POINT at{};
+    DragQueryPoint(drop, &at);
+    MapWindowPoints(receiver, list_, &at, 1);
+    RECT area;
+    GetClientRect(list_, &area);
+    std::vector<filelist::PathString> names;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring name(DragQueryFileW(drop, i, nullptr, 0), L'\0');
+        DragQueryFileW(drop, i, name.data(), UINT(name.size() + 1));
+        names.push_back(std::move(name));
+    }
+    DragFinish(drop);
+    if (acceptingDrops_ && PtInRect(&area, at))
+        logic_->Liste_OLEDragDrop(std::move(names));
 }
 
 // ---------------------------------------------------------------- control operations
@@ -696,10 +714,31 @@ std::string Win32Window::text(Ctl c, int index) {
 }
 
 void Win32Window::setText(Ctl c, int index, const std::string& text) {
-    if (c == Ctl::Panel)
-        SendMessageW(status_, SB_SETTEXTW, WPARAM(index - 1), LPARAM(Widen(text).c_str()));
-    else
+    if (c != Ctl::Panel) {
         SetWindowTextW(control(c, index), Widen(text).c_str());
+        return;
+    }
+    // A drop reports every path: the panel shows the newest a few dozen times a second, and
+    // the last one once the event loop runs again.
+    panelText_[index == 1 ? 0 : 1] = Widen(text);
+    const DWORD now = GetTickCount();
+    if (now - lastPanelPaint_ >= StatusInterval)
+        flushStatus();
+    else if (!panelTimer_)
+        panelTimer_ = SetTimer(hwnd_, StatusTimer, StatusInterval, nullptr);
+}
+
+void Win32Window::flushStatus() {
+    for (int part = 0; part < 2; ++part) {
+        if (panelText_[part] == panelShown_[part])
+            continue;
+        panelShown_[part] = panelText_[part];
+        SendMessageW(status_, SB_SETTEXTW, WPARAM(part), LPARAM(panelShown_[part].c_str()));
+    }
+    lastPanelPaint_ = GetTickCount();
+    if (panelTimer_)
+        KillTimer(hwnd_, StatusTimer);
+    panelTimer_ = 0;
 }
 
 void Win32Window::selectAll(Ctl c, int index) {
@@ -746,6 +785,7 @@ void Win32Window::setBarValue(int value) {
 }
 
 void Win32Window::repaintProgress() {
+    flushStatus();
     UpdateWindow(named("Bar"));
     UpdateWindow(status_);
 }

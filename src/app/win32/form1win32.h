@@ -9,6 +9,7 @@
 #include "app/win32/win32toolkit.h"
 
 #include <ole2.h>
+#include <shellapi.h>
 #include <windows.h>
 
 #include <map>
@@ -66,6 +67,8 @@ public:
     void listAcceptDrops(bool accept) override;
 
     bool acceptingDrops() const { return acceptingDrops_; }
+    /// Shows the newest texts of the status panels now.
+    void flushStatus();
 
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -78,6 +81,7 @@ private:
     HWND control(app::Ctl control, int index) const;
     std::size_t pending() const;
     void markByMouse(int item, bool ctrl, bool shift);
+    void dropFiles(HWND receiver, HDROP drop);
     void moveFocusItem(int item, bool ctrl, bool shift);
 
     Win32Toolkit& toolkit_;
@@ -102,6 +106,9 @@ private:
     bool quitOnDestroy_ = true;
     bool acceptingDrops_ = true;
     std::wstring cellBuffer_;
+    std::wstring panelText_[2], panelShown_[2];
+    DWORD lastPanelPaint_ = 0;
+    UINT_PTR panelTimer_ = 0;
     DropTarget* dropTarget_ = nullptr;
 };
 

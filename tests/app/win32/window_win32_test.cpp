@@ -95,7 +95,10 @@ struct Win32WindowTest : ::testing::Test {
         controls.dwICC = ICC_WIN95_CLASSES;
         InitCommonControlsEx(&controls);
     }
-    void SetUp() override { ShowWindow(window.hwnd(), SW_SHOW); }
+    void SetUp() override {
+        ShowWindow(window.hwnd(), SW_SHOW);
+        window.flushStatus();
+    }
     void drop(const std::vector<fs::path>& paths) {
         FileList data(paths);
         DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
@@ -143,8 +146,9 @@ TEST_F(Win32WindowTest, IsBuiltFromTheTable) {
         EXPECT_EQ(r.right - r.left, window.px(spec.width)) << name;
         EXPECT_EQ(r.bottom - r.top, window.px(spec.height)) << name;
         if (spec.kind == app::Kind::Button || spec.kind == app::Kind::CheckBox ||
-            spec.kind == app::Kind::TriStateBox || spec.kind == app::Kind::Frame)
+            spec.kind == app::Kind::TriStateBox || spec.kind == app::Kind::Frame) {
             EXPECT_EQ(textOf(w), Widen(spec.caption)) << name;
+        }
         LOGFONTW font{};
         GetObjectW(HFONT(SendMessageW(w, WM_GETFONT, 0, 0)), sizeof font, &font);
         EXPECT_EQ(font.lfWeight >= FW_BOLD, spec.bold) << name;
@@ -162,8 +166,9 @@ TEST_F(Win32WindowTest, IsBuiltFromTheTable) {
         // Disabled controls are passed over.
         while (tabs[i].second != at && !IsWindowEnabled(tabs[i].second) && ++i < tabs.size()) {
         }
-        if (i < tabs.size())
+        if (i < tabs.size()) {
             EXPECT_EQ(at, tabs[i].second) << "tab position " << tabs[i].first;
+        }
     }
 
     // Start-up: nothing to work on.
@@ -199,6 +204,7 @@ TEST_F(Win32WindowTest, ADropOfTheShellsFileListEntersTheRowsAndStartSetsTheBoxe
     SendMessageW(window.named("AttribChk", 4), BM_CLICK, 0, 0);
     EXPECT_EQ(SendMessageW(window.named("AttribChk", 4), BM_GETCHECK, 0, 0), BST_CHECKED);
     SendMessageW(window.named("Btn", 8), BM_CLICK, 0, 0);
+    window.flushStatus();
     EXPECT_EQ(panel(window.status(), 1), L"Fertig");
     for (const fs::path& p : {a, b})
         EXPECT_TRUE(GetFileAttributesW(p.c_str()) & FILE_ATTRIBUTE_HIDDEN) << p;
