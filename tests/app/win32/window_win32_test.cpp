@@ -108,12 +108,10 @@ struct Win32WindowTest : ::testing::Test {
         effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
         ASSERT_EQ(target->Drop(&data, MK_LBUTTON, {10, 10}, &effect), S_OK);
         // The rows are entered once the drop has returned to the shell.
-        for (int i = 0;
-             i < 1000 && (window.logic().dropRunning() ||
-                          panel(window.status(), 1) ==
-                              L"Ziehen Sie die zu bearbeitenden Dateien in die obige Liste ...");
-             ++i)
+        toolkit.yield();
+        while (window.logic().dropRunning())
             toolkit.yield();
+        window.flushStatus();
     }
 };
 
