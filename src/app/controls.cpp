@@ -1,4 +1,5 @@
 #include "app/controls.h"
+#include "app/formcontrols.h"
 
 #include <array>
 #include <cstdlib>
@@ -65,6 +66,34 @@ const ControlSpec& Control(std::string_view name, int index) {
 
 std::span<const ColumnSpec> Columns() {
     return ColumnTable;
+}
+
+const char* ControlName(Ctl control) {
+    switch (control) {
+    case Ctl::Liste:
+        return "Liste";
+    case Ctl::Btn:
+        return "Btn";
+    case Ctl::AttribChk:
+        return "AttribChk";
+    case Ctl::TouchChk:
+        return "TouchChk";
+    case Ctl::ToolTipCheck:
+        return "ToolTipCheck";
+    case Ctl::DateTime:
+        return "DateTime";
+    case Ctl::Bar:
+        return "Bar";
+    case Ctl::LogoImage:
+        return "LogoImage";
+    case Ctl::Panel:
+        break;
+    }
+    return "Status";
+}
+
+bool IsControlArray(Ctl control) {
+    return control == Ctl::Btn || control == Ctl::AttribChk || control == Ctl::DateTime;
 }
 
 std::string PlainCaption(std::string_view caption) {

@@ -12,6 +12,11 @@ namespace app {
 /// The controls the logic drives. Indexes as in the control table; 0 where there is no array.
 enum class Ctl { Liste, Btn, AttribChk, TouchChk, ToolTipCheck, DateTime, Bar, Panel, LogoImage };
 
+/// The control's name in the control table (the panels are parts of "Status"), and whether its
+/// index addresses a member of a control array there.
+const char* ControlName(Ctl control);
+bool IsControlArray(Ctl control);
+
 class FormControls {
 public:
     virtual ~FormControls() = default;

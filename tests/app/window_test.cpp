@@ -30,27 +30,28 @@ private slots:
 
         QStringList expected;
         std::vector<std::pair<int, QString>> tabs;
-        for (const app::ControlSpec& spec : app::Controls()) {
-            QString name = QString::fromUtf8(spec.name.data(), qsizetype(spec.name.size()));
-            if (spec.index >= 0)
-                name += (name.back().isDigit() ? "_" : "") + QString::number(spec.index);
+        for (const app::ControlSpec& design : app::Controls()) {
+            QString name = QString::fromUtf8(design.name.data(), qsizetype(design.name.size()));
+            if (design.index >= 0)
+                name += (name.back().isDigit() ? "_" : "") + QString::number(design.index);
             QWidget* control = w.findChild<QWidget*>(name);
             QVERIFY2(control, qPrintable(name));
-            QCOMPARE(control->pos(), QPoint(w.px(spec.left), w.px(spec.top)));
-            QCOMPARE(control->height(), w.px(spec.height));
+            QCOMPARE(control->pos(), QPoint(w.px(design.left), w.px(design.top)));
+            QCOMPARE(control->height(), w.px(design.height));
             // A caption may take free room to its right; never less than its design width.
-            QVERIFY2(control->width() >= w.px(spec.width), qPrintable(name));
+            QVERIFY2(control->width() >= w.px(design.width), qPrintable(name));
             if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-                QCOMPARE(button->text().toStdString(), std::string(spec.caption));
-                QCOMPARE(button->font().bold(), spec.bold);
+                QCOMPARE(button->text().toStdString(), std::string(design.caption));
+                QCOMPARE(button->font().bold(), design.bold);
                 // Every one-line box caption fits its control.
                 if (qobject_cast<QCheckBox*>(button) && !qobject_cast<app::WrapCheckBox*>(button))
                     QVERIFY2(button->sizeHint().width() <= button->width() + 2, qPrintable(name));
             }
             if (auto* field = qobject_cast<QLineEdit*>(control))
-                QCOMPARE(field->maxLength(), spec.maxLength);
-            if (spec.tab >= 0 && spec.kind != app::Kind::Frame && spec.kind != app::Kind::Label)
-                tabs.emplace_back(spec.tab, name);
+                QCOMPARE(field->maxLength(), design.maxLength);
+            if (design.tab >= 0 && design.kind != app::Kind::Frame &&
+                design.kind != app::Kind::Label)
+                tabs.emplace_back(design.tab, name);
         }
         std::sort(tabs.begin(), tabs.end());
         for (const auto& tab : tabs)

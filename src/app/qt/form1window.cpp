@@ -36,36 +36,12 @@ QString fromUtf8(std::string_view text) {
 }
 
 // The name a control carries in Qt: array members get their index ("Btn8", "Frame3_0").
-QString qtName(const ControlSpec& spec) {
-    QString name = fromUtf8(spec.name);
-    if (spec.index < 0)
+QString qtName(const ControlSpec& design) {
+    QString name = fromUtf8(design.name);
+    if (design.index < 0)
         return name;
     return name +
-           (name.back().isDigit() ? QStringLiteral("_%1") : QStringLiteral("%1")).arg(spec.index);
-}
-
-const char* tableName(Ctl control) {
-    switch (control) {
-    case Ctl::Liste:
-        return "Liste";
-    case Ctl::Btn:
-        return "Btn";
-    case Ctl::AttribChk:
-        return "AttribChk";
-    case Ctl::TouchChk:
-        return "TouchChk";
-    case Ctl::ToolTipCheck:
-        return "ToolTipCheck";
-    case Ctl::DateTime:
-        return "DateTime";
-    case Ctl::Bar:
-        return "Bar";
-    case Ctl::LogoImage:
-        return "LogoImage";
-    case Ctl::Panel:
-        break;
-    }
-    return "Status";
+           (name.back().isDigit() ? QStringLiteral("_%1") : QStringLiteral("%1")).arg(design.index);
 }
 
 } // namespace
@@ -108,8 +84,7 @@ QWidget* Form1Window::named(std::string_view name, int index) const {
 QWidget* Form1Window::control(Ctl c, int index) const {
     if (c == Ctl::Panel)
         return Panel(index);
-    const bool array = c == Ctl::Btn || c == Ctl::AttribChk || c == Ctl::DateTime;
-    return named(tableName(c), array ? index : -1);
+    return named(app::ControlName(c), app::IsControlArray(c) ? index : -1);
 }
 
 QPushButton* Form1Window::Btn(int index) const {
@@ -136,11 +111,11 @@ QGroupBox* Form1Window::Frame1() const {
 
 void Form1Window::buildControls() {
     std::vector<std::pair<int, QWidget*>> tabOrder;
-    for (const ControlSpec& spec : Controls()) {
-        QWidget* parent = spec.container.empty() ? this : named(spec.container);
-        const QString caption = fromUtf8(spec.caption);
+    for (const ControlSpec& design : Controls()) {
+        QWidget* parent = design.container.empty() ? this : named(design.container);
+        const QString caption = fromUtf8(design.caption);
         QWidget* w = nullptr;
-        switch (spec.kind) {
+        switch (design.kind) {
         case Kind::Frame:
             w = new QGroupBox(caption, parent);
             break;
@@ -161,12 +136,12 @@ void Form1Window::buildControls() {
         case Kind::Button: {
             auto* button = new QPushButton(caption, parent);
             button->setAutoDefault(false);
-            if (spec.bold) {
+            if (design.bold) {
                 QFont bold = button->font();
                 bold.setBold(true);
                 button->setFont(bold);
             }
-            const int index = spec.index;
+            const int index = design.index;
             connect(button, &QPushButton::clicked, this,
                     [this, index] { logic_->Btn_Click(index); });
             w = button;
@@ -174,7 +149,7 @@ void Form1Window::buildControls() {
         }
         case Kind::TriStateBox: {
             auto* box = new AttribBox(caption, parent);
-            const int index = spec.index;
+            const int index = design.index;
             connect(box, &AttribBox::clickedForNextState, this,
                     [this, index] { logic_->AttribChk_Click(index); });
             w = box;
@@ -182,9 +157,9 @@ void Form1Window::buildControls() {
         }
         case Kind::CheckBox: {
             // A box two lines high wraps its caption.
-            QCheckBox* box = spec.height >= 2 * 195 ? new WrapCheckBox(caption, parent)
-                                                    : new QCheckBox(caption, parent);
-            const bool touch = spec.name == "TouchChk";
+            QCheckBox* box = design.height >= 2 * 195 ? new WrapCheckBox(caption, parent)
+                                                      : new QCheckBox(caption, parent);
+            const bool touch = design.name == "TouchChk";
             connect(box, &QCheckBox::clicked, this, [this, touch] {
                 touch ? logic_->TouchChk_Click() : logic_->ToolTipCheck_Click();
             });
@@ -194,7 +169,7 @@ void Form1Window::buildControls() {
         case Kind::TextBox: {
             auto* field = new QLineEdit(parent);
             field->setAlignment(Qt::AlignCenter);
-            field->setMaxLength(spec.maxLength);
+            field->setMaxLength(design.maxLength);
             field->installEventFilter(this);
             w = field;
             break;
@@ -243,19 +218,19 @@ void Form1Window::buildControls() {
             break;
         }
         }
-        w->setObjectName(qtName(spec));
-        w->setAccessibleName(spec.accessibleName.empty() ? fromUtf8(PlainCaption(spec.caption))
-                                                         : fromUtf8(spec.accessibleName));
-        w->setGeometry(px(spec.left), px(spec.top), px(spec.width), px(spec.height));
+        w->setObjectName(qtName(design));
+        w->setAccessibleName(design.accessibleName.empty() ? fromUtf8(PlainCaption(design.caption))
+                                                           : fromUtf8(design.accessibleName));
+        w->setGeometry(px(design.left), px(design.top), px(design.width), px(design.height));
         // Fonts differ from the ones the geometry was drawn for: a caption that does not fit
         // takes the free room up to the next control rather than be cut off.
-        if (spec.roomTo > 0 && w->sizeHint().width() > w->width())
-            w->resize(std::min(w->sizeHint().width(), px(spec.roomTo) - w->x()), w->height());
-        if (spec.tab >= 0 && spec.kind != Kind::Frame && spec.kind != Kind::Label)
-            tabOrder.emplace_back(spec.tab, w);
-        else if (spec.kind == Kind::ProgressBar || spec.kind == Kind::StatusBar)
+        if (design.roomTo > 0 && w->sizeHint().width() > w->width())
+            w->resize(std::min(w->sizeHint().width(), px(design.roomTo) - w->x()), w->height());
+        if (design.tab >= 0 && design.kind != Kind::Frame && design.kind != Kind::Label)
+            tabOrder.emplace_back(design.tab, w);
+        else if (design.kind == Kind::ProgressBar || design.kind == Kind::StatusBar)
             w->setFocusPolicy(Qt::NoFocus);
-        controls_[{std::string(spec.name), spec.index}] = w;
+        controls_[{std::string(design.name), design.index}] = w;
     }
 
     std::sort(tabOrder.begin(), tabOrder.end(),

@@ -28,30 +28,6 @@ constexpr UINT RefocusField = WM_APP + 2;
 constexpr UINT_PTR StatusTimer = 1;
 constexpr DWORD StatusInterval = 40; // ms
 
-const char* tableName(Ctl control) {
-    switch (control) {
-    case Ctl::Liste:
-        return "Liste";
-    case Ctl::Btn:
-        return "Btn";
-    case Ctl::AttribChk:
-        return "AttribChk";
-    case Ctl::TouchChk:
-        return "TouchChk";
-    case Ctl::ToolTipCheck:
-        return "ToolTipCheck";
-    case Ctl::DateTime:
-        return "DateTime";
-    case Ctl::Bar:
-        return "Bar";
-    case Ctl::LogoImage:
-        return "LogoImage";
-    case Ctl::Panel:
-        break;
-    }
-    return "Status";
-}
-
 int windowDpi(HWND hwnd) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
     if (auto f = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
@@ -99,6 +75,18 @@ void drawPicture(const DRAWITEMSTRUCT& item, HBITMAP picture, bool fillHeight) {
     DeleteDC(source);
 }
 
+// The names of the shell's file list, in their order.
+std::vector<filelist::PathString> namesIn(HDROP drop) {
+    std::vector<filelist::PathString> names;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring name(DragQueryFileW(drop, i, nullptr, 0), L'\0');
+        DragQueryFileW(drop, i, name.data(), UINT(name.size() + 1));
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- drops
@@ -143,18 +131,11 @@ public:
     }
 
     static std::vector<filelist::PathString> namesOf(IDataObject* data) {
-        std::vector<filelist::PathString> names;
         FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
         STGMEDIUM medium{};
         if (!data || FAILED(data->GetData(&format, &medium)))
-            return names;
-        const auto drop = static_cast<HDROP>(medium.hGlobal);
-        const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-        for (UINT i = 0; i < count; ++i) {
-            std::wstring name(DragQueryFileW(drop, i, nullptr, 0), L'\0');
-            DragQueryFileW(drop, i, name.data(), UINT(name.size() + 1));
-            names.push_back(std::move(name));
-        }
+            return {};
+        auto names = namesIn(static_cast<HDROP>(medium.hGlobal));
         ReleaseStgMedium(&medium);
         return names;
     }
@@ -238,8 +219,7 @@ HWND Win32Window::named(const std::string& name, int index) const {
 HWND Win32Window::control(Ctl c, int index) const {
     if (c == Ctl::Panel)
         return status_;
-    const bool array = c == Ctl::Btn || c == Ctl::AttribChk || c == Ctl::DateTime;
-    return named(tableName(c), array ? index : -1);
+    return named(app::ControlName(c), app::IsControlArray(c) ? index : -1);
 }
 
 void Win32Window::buildControls() {
@@ -257,8 +237,8 @@ void Win32Window::buildControls() {
     // Controls that take no focus first, then the others in their tab order: the dialog
     // manager tabs in the order the controls were made. Frames are drawn around what follows.
     std::vector<const app::ControlSpec*> order;
-    for (const app::ControlSpec& spec : app::Controls())
-        order.push_back(&spec);
+    for (const app::ControlSpec& design : app::Controls())
+        order.push_back(&design);
     auto focusable = [](const app::ControlSpec* s) {
         return s->tab >= 0 && s->kind != app::Kind::Frame && s->kind != app::Kind::Label;
     };
@@ -269,17 +249,17 @@ void Win32Window::buildControls() {
     });
 
     UINT id = FirstControlId;
-    for (const app::ControlSpec* spec : order) {
-        int left = spec->left, top = spec->top;
-        if (!spec->container.empty()) { // group boxes hold no children on Win32: offset
-            const app::ControlSpec& frame = app::Control(spec->container);
+    for (const app::ControlSpec* design : order) {
+        int left = design->left, top = design->top;
+        if (!design->container.empty()) { // group boxes hold no children on Win32: offset
+            const app::ControlSpec& frame = app::Control(design->container);
             left += frame.left;
             top += frame.top;
         }
-        const std::wstring caption = Widen(spec->caption);
+        const std::wstring caption = Widen(design->caption);
         const wchar_t* cls = L"BUTTON";
         DWORD style = WS_CHILD | WS_VISIBLE, exStyle = 0;
-        switch (spec->kind) {
+        switch (design->kind) {
         case app::Kind::Frame:
             style |= BS_GROUPBOX;
             break;
@@ -299,7 +279,7 @@ void Win32Window::buildControls() {
             style |= BS_3STATE | WS_TABSTOP; // the logic decides the next state
             break;
         case app::Kind::CheckBox:
-            style |= BS_AUTOCHECKBOX | WS_TABSTOP | (spec->height >= 2 * 195 ? BS_MULTILINE : 0);
+            style |= BS_AUTOCHECKBOX | WS_TABSTOP | (design->height >= 2 * 195 ? BS_MULTILINE : 0);
             break;
         case app::Kind::TextBox:
             cls = L"EDIT";
@@ -323,13 +303,13 @@ void Win32Window::buildControls() {
             break;
         }
         const HWND w = CreateWindowExW(exStyle, cls, caption.c_str(), style, px(left), px(top),
-                                       px(spec->width), px(spec->height), hwnd_,
+                                       px(design->width), px(design->height), hwnd_,
                                        reinterpret_cast<HMENU>(UINT_PTR(id)), instance, nullptr);
-        SendMessageW(w, WM_SETFONT, WPARAM(spec->bold ? bold_ : font_), FALSE);
-        if (spec->maxLength > 0)
-            SendMessageW(w, EM_LIMITTEXT, WPARAM(spec->maxLength), 0);
-        controls_[{std::string(spec->name), spec->index}] = w;
-        byId_[id++] = {std::string(spec->name), spec->index};
+        SendMessageW(w, WM_SETFONT, WPARAM(design->bold ? bold_ : font_), FALSE);
+        if (design->maxLength > 0)
+            SendMessageW(w, EM_LIMITTEXT, WPARAM(design->maxLength), 0);
+        controls_[{std::string(design->name), design->index}] = w;
+        byId_[id++] = {std::string(design->name), design->index};
     }
 
     list_ = named("Liste");
@@ -661,13 +641,7 @@ void Win32Window::dropFiles(HWND receiver, HDROP drop) {
     MapWindowPoints(receiver, list_, &at, 1);
     RECT area;
     GetClientRect(list_, &area);
-    std::vector<filelist::PathString> names;
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-        std::wstring name(DragQueryFileW(drop, i, nullptr, 0), L'\0');
-        DragQueryFileW(drop, i, name.data(), UINT(name.size() + 1));
-        names.push_back(std::move(name));
-    }
+    std::vector<filelist::PathString> names = namesIn(drop);
     DragFinish(drop);
     if (acceptingDrops_ && PtInRect(&area, at))
         logic_->Liste_OLEDragDrop(std::move(names));

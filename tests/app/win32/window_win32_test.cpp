@@ -123,40 +123,40 @@ TEST_F(Win32WindowTest, IsBuiltFromTheTable) {
     EXPECT_EQ(client.bottom, window.px(app::WindowHeight));
     EXPECT_FALSE(GetWindowLongW(window.hwnd(), GWL_STYLE) & (WS_MAXIMIZEBOX | WS_THICKFRAME));
 
-    for (const app::ControlSpec& spec : app::Controls()) {
-        const std::string name = std::string(spec.name) + " " + std::to_string(spec.index);
-        const HWND w = window.named(std::string(spec.name), spec.index);
+    for (const app::ControlSpec& design : app::Controls()) {
+        const std::string name = std::string(design.name) + " " + std::to_string(design.index);
+        const HWND w = window.named(std::string(design.name), design.index);
         ASSERT_TRUE(w) << name;
-        if (spec.kind == app::Kind::StatusBar)
+        if (design.kind == app::Kind::StatusBar)
             continue; // docked at the bottom by the control itself
         RECT r;
         GetWindowRect(w, &r);
         MapWindowPoints(nullptr, window.hwnd(), reinterpret_cast<POINT*>(&r), 2);
-        int left = spec.left, top = spec.top;
-        if (!spec.container.empty()) {
-            left += app::Control(spec.container).left;
-            top += app::Control(spec.container).top;
+        int left = design.left, top = design.top;
+        if (!design.container.empty()) {
+            left += app::Control(design.container).left;
+            top += app::Control(design.container).top;
         }
         EXPECT_EQ(r.left, window.px(left)) << name;
         EXPECT_EQ(r.top, window.px(top)) << name;
-        if (spec.kind == app::Kind::Divider)
+        if (design.kind == app::Kind::Divider)
             continue; // an etched line takes the width (and length) the system draws it with
-        EXPECT_EQ(r.right - r.left, window.px(spec.width)) << name;
-        EXPECT_EQ(r.bottom - r.top, window.px(spec.height)) << name;
-        if (spec.kind == app::Kind::Button || spec.kind == app::Kind::CheckBox ||
-            spec.kind == app::Kind::TriStateBox || spec.kind == app::Kind::Frame) {
-            EXPECT_EQ(textOf(w), Widen(spec.caption)) << name;
+        EXPECT_EQ(r.right - r.left, window.px(design.width)) << name;
+        EXPECT_EQ(r.bottom - r.top, window.px(design.height)) << name;
+        if (design.kind == app::Kind::Button || design.kind == app::Kind::CheckBox ||
+            design.kind == app::Kind::TriStateBox || design.kind == app::Kind::Frame) {
+            EXPECT_EQ(textOf(w), Widen(design.caption)) << name;
         }
         LOGFONTW font{};
         GetObjectW(HFONT(SendMessageW(w, WM_GETFONT, 0, 0)), sizeof font, &font);
-        EXPECT_EQ(font.lfWeight >= FW_BOLD, spec.bold) << name;
+        EXPECT_EQ(font.lfWeight >= FW_BOLD, design.bold) << name;
     }
 
     // Tab runs through the focusable controls in the table's order.
     std::vector<std::pair<int, HWND>> tabs;
-    for (const app::ControlSpec& spec : app::Controls())
-        if (spec.tab >= 0 && spec.kind != app::Kind::Frame && spec.kind != app::Kind::Label)
-            tabs.emplace_back(spec.tab, window.named(std::string(spec.name), spec.index));
+    for (const app::ControlSpec& design : app::Controls())
+        if (design.tab >= 0 && design.kind != app::Kind::Frame && design.kind != app::Kind::Label)
+            tabs.emplace_back(design.tab, window.named(std::string(design.name), design.index));
     std::sort(tabs.begin(), tabs.end());
     HWND at = tabs.front().second;
     for (std::size_t i = 1; i < tabs.size(); ++i) {
