@@ -33,7 +33,8 @@ private slots:
         QVERIFY(text.startsWith("Probe 9.9 – " + Description + "\r\r"));
         QCOMPARE(text.count("Probe 9.9"), 4);
         QVERIFY(!text.contains("Dateimark"));
-        QCOMPARE(shown.mid(4), (QStringList{"Info über Probe 9.9", QString(text).replace('\r', '\n')}));
+        QCOMPARE(shown.mid(4),
+                 (QStringList{"Info über Probe 9.9", QString(text).replace('\r', '\n')}));
         QCOMPARE(shown.mid(0, 2), shown.mid(2, 2));
     }
 
@@ -58,16 +59,22 @@ private slots:
             int button;
             Qt::Key key;
             bool closes;
-        } cases[] = {{4, Qt::Key_Return, false}, {0, {}, false},   {1, {}, false},
-                     {2, {}, false},             {2, Qt::Key_Escape, false},
-                     {1, Qt::Key_Return, false}, {3, {}, true},    {3, Qt::Key_Return, true},
+        } cases[] = {{4, Qt::Key_Return, false},
+                     {0, {}, false},
+                     {1, {}, false},
+                     {2, {}, false},
+                     {2, Qt::Key_Escape, false},
+                     {1, Qt::Key_Return, false},
+                     {3, {}, true},
+                     {3, Qt::Key_Return, true},
                      {-1, {}, true}};
         QtRecordingToolkit toolkit;
         InfoForm form(toolkit);
         for (const auto& c : cases) {
             bool closed = false;
             toolkit.onModal = [&](QDialog& dialog) {
-                auto* button = dialog.findChild<QPushButton*>(QStringLiteral("Btn%1").arg(c.button));
+                auto* button =
+                    dialog.findChild<QPushButton*>(QStringLiteral("Btn%1").arg(c.button));
                 if (c.button < 0) {
                     dialog.close();
                 } else if (c.button == 4) {
@@ -82,7 +89,8 @@ private slots:
                 closed = !dialog.isVisible();
             };
             form.main("Dateimark 2.5", Description);
-            QVERIFY2(closed == c.closes, qPrintable(QStringLiteral("Btn%1 %2").arg(c.button).arg(c.key)));
+            QVERIFY2(closed == c.closes,
+                     qPrintable(QStringLiteral("Btn%1 %2").arg(c.button).arg(c.key)));
         }
 
         const std::string web = "https://" + std::string(maker::WebAddress);
@@ -91,9 +99,9 @@ private slots:
             targets.push_back(open.target);
             QCOMPARE(open.showCommand, platform::ShowNormal);
         }
-        QCOMPARE(targets, std::vector<std::string>({"mailto:" + std::string(maker::EMail),
-                                                    web + "/new.htm", web + "/register",
-                                                    web + "/new.htm"}));
+        QCOMPARE(targets,
+                 std::vector<std::string>({"mailto:" + std::string(maker::EMail), web + "/new.htm",
+                                           web + "/register", web + "/new.htm"}));
     }
 
     void theLogoCursorsHotSpotLiesOnTheDrawnMouse() {

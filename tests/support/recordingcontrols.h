@@ -25,7 +25,6 @@ public:
     std::map<Key, std::string> texts, hints;
     std::vector<std::string> statusTexts; ///< every text of panel 2, also the passing ones
     std::vector<Key> focused;
-    std::vector<std::string> infoShown;
     int barMax = 100, barValue = 0;
     bool ended = false, acceptingDrops = true;
     std::pair<int, int> sortIndicator{-1, 0};
@@ -43,9 +42,7 @@ public:
     void setCaption(const std::string& text) override { caption = text; }
     void setPointer(platform::Pointer pointer) override { pointers.push_back(pointer); }
     void endProgram() override { ended = true; }
-    void showInfo(const std::string& name, const std::string&) override {
-        infoShown.push_back(name);
-    }
+    void showInfo(const std::string&, const std::string&) override {}
     void enable(app::Ctl c, int index, bool on) override { enabled[{c, index}] = on; }
     int value(app::Ctl c, int index) override { return get(values, {c, index}); }
     void setValue(app::Ctl c, int index, int v) override { values[{c, index}] = v; }
