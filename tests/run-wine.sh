@@ -9,12 +9,15 @@ shift
 wine=$(command -v wine64 || command -v wine || true)
 [[ -n $wine && -f $exe ]] || { echo "skipped: ${wine:-wine} or $exe missing" >&2; exit 77; }
 
-# No Mono, no Gecko, no window system: the tests are console programs. Wine takes the time zone
-# and the user locale from the environment when it starts.
+# No Mono, no Gecko. Wine takes the time zone and the user locale from the environment.
 export WINEPREFIX=${WINEPREFIX:-$(dirname "$(realpath "$exe")")/wineprefix} WINEDEBUG=-all \
-    WINEDLLOVERRIDES="mscoree,mshtml=;winex11.drv,winewayland.drv=" WINEARCH=win64 \
-    TZ=${TZ:-Europe/Berlin} LC_ALL=${LC_ALL:-de_DE.UTF-8}
-unset DISPLAY WAYLAND_DISPLAY
+    WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64 TZ=${TZ:-Europe/Berlin} \
+    LC_ALL=${LC_ALL:-de_DE.UTF-8}
+# Console programs need no window system; a window's tests ask for one (WINE_WITH_DISPLAY=1).
+if [[ ${WINE_WITH_DISPLAY:-} != 1 ]]; then
+    WINEDLLOVERRIDES+=";winex11.drv,winewayland.drv="
+    unset DISPLAY WAYLAND_DISPLAY
+fi
 mkdir -p "$WINEPREFIX"
 (
     flock 9

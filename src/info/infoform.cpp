@@ -2,6 +2,7 @@
 
 #include "info/aap.h"
 #include "info/artwork.h"
+#include "info/infotext.h"
 #include "info/maker.h"
 #include "platform/qttoolkit.h"
 #include "platform/toolkit.h"
@@ -19,14 +20,6 @@
 #include <string_view>
 
 namespace {
-
-QString fromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
-std::string webTarget(std::string_view page) {
-    return std::string(maker::WebAddress).append(page);
-}
 
 // Push buttons paint their caption on one line; the link captions are longer than the buttons
 // are wide and wrap instead. Where the system's font is wider than the one the buttons were
@@ -125,12 +118,7 @@ InfoForm::InfoForm(platform::QtToolkit& toolkit, QWidget* owner)
     line1->setFrameShadow(QFrame::Sunken);
     place(*line1, 1920, 5565, 9300 - 1920, 30);
 
-    const std::string hints[4] = {
-        "... startet Ihr E-Mail-Programm für eine Nachricht an " + std::string(maker::EMail),
-        "... startet Ihren Internet-Browser mit dem Ziel " + webTarget("/new.htm"),
-        "... startet Ihren Internet-Browser mit dem Ziel " + webTarget("/register/"),
-        "... bringt Sie zurück zum Programm",
-    };
+    const auto hints = InfoText::ButtonHints();
     for (int i = 0; i < 4; ++i) {
         const ButtonDesign& design = buttonDesign[i];
         auto* button = new WrappingButton(QString::fromUtf8(design.caption), this);
@@ -148,34 +136,11 @@ InfoForm::InfoForm(platform::QtToolkit& toolkit, QWidget* owner)
 }
 
 QString InfoForm::infoText(const QString& name, const QString& description) {
-    const QString br = QStringLiteral("\r");
-    const QString bullet = br + QStringLiteral("  • ");
-    return name + QStringLiteral(" – ") + description + br + br + fromUtf8(maker::Notice) + br +
-           br + name +
-           QStringLiteral(" ist Freeware: Sie dürfen das Programm kostenlos benutzen und "
-                          "unverändert an andere weitergeben.") +
-           br +
-           QStringLiteral("Wenn Ihnen das Programm gefällt, können Sie sich freiwillig über "
-                          "meine Web-Site registrieren.") +
-           br + br + QStringLiteral("Als registrierter Anwender von ") + name +
-           QStringLiteral(" erhalten Sie:") + bullet +
-           QStringLiteral("kostenlose Sonderversionen mit Zusatzfunktionen (soweit vorliegend),") +
-           bullet +
-           QStringLiteral("Updates direkt an Ihre E-Mail-Adresse am Tag des Erscheinens,") +
-           bullet +
-           QStringLiteral("schnellstmöglichen Support per E-Mail bei Fragen oder Problemen") +
-           bullet +
-           QStringLiteral("und nicht zuletzt unterstützen Sie durch Ihren finanziellen Beitrag "
-                          "auch die Weiterentwicklung von ") +
-           name + QStringLiteral(" – was Ihnen im Endeffekt wiederum selbst zugute kommt ...") +
-           br + br +
-           QStringLiteral("Verbesserungsvorschläge sind mir gerne willkommen. Weitere "
-                          "interessante Tools/Infos finden Sie auf meiner Web-Site unter ") +
-           fromUtf8(maker::WebAddress);
+    return QString::fromStdString(InfoText::Text(name.toStdString(), description.toStdString()));
 }
 
 void InfoForm::main(const QString& name, const QString& description) {
-    setWindowTitle(QStringLiteral("Info über ") + name);
+    setWindowTitle(QString::fromStdString(InfoText::Caption(name.toStdString())));
     text_ = infoText(name, description);
     label0_->setText(platform::shownText(text_.toStdString()));
 
@@ -202,20 +167,8 @@ void InfoForm::keyPressEvent(QKeyEvent* event) {
 }
 
 void InfoForm::Btn_Click(int index) {
-    switch (index) {
-    case 0:
-        AAP::ShellOpen(toolkit_, "mailto:" + std::string(maker::EMail), platform::ShowNormal);
-        break;
-    case 1:
-        AAP::ShellOpen(toolkit_, webTarget("/new.htm"), platform::ShowNormal);
-        break;
-    case 2:
-        AAP::ShellOpen(toolkit_, webTarget("/register"), platform::ShowNormal);
-        break;
-    case 3:
+    if (index >= 0 && index < 3)
+        AAP::ShellOpen(toolkit_, InfoText::LinkTargets()[std::size_t(index)], platform::ShowNormal);
+    else if (index == 3)
         close();
-        break;
-    default:
-        break;
-    }
 }

@@ -167,12 +167,13 @@ TEST_F(Form1Test, ADropReleasesTheSourceAndOnlyMarkingRunsMeanwhile) {
     toolkit.runLater(); // the refused drop left nothing behind
     EXPECT_EQ(rowOf(other), -1);
     EXPECT_EQ(form.LastSortColumn(), 0);
-    EXPECT_EQ(rows(), 201u);
+    const std::size_t n = scratch::OnWindows ? 200 : 201; // X has a row only on Linux
+    EXPECT_EQ(rows(), n);
     EXPECT_EQ(bits(x / "f0"), 0u);
     EXPECT_TRUE(ui.acceptingDrops);
     for (int index : {0, 4, 8})
         EXPECT_TRUE(ui.isEnabled(Ctl::Btn, index)) << index;
-    EXPECT_EQ(panel(1), "201 Dateien, davon 201 ausgewählt");
+    EXPECT_EQ(panel(1), std::to_string(n) + " Dateien, davon " + std::to_string(n) + " ausgewählt");
 }
 
 TEST_F(Form1Test, EndingStopsTheExpansionAtOnce) {
@@ -300,13 +301,15 @@ TEST_F(Form1Test, AClickTicksAnEmptyBoxAndAPresetGrayedBoxComesBack) {
 }
 
 TEST_F(Form1Test, HeaderClicksChooseTheColumnAndFlipTheDirection) {
-    dir.folder("dir");
-    drop({file("b"), file("C"), file("a"), dir.path() / "dir"});
+    // "dir" comes from the folder X, which has a row of its own only on Linux.
+    dir.folder("X/dir");
+    drop({file("b"), file("C"), file("a"), dir.path() / "X"});
+    const std::string x = scratch::OnWindows ? "" : "X ";
     form.Liste_ColumnClick(2);
-    EXPECT_EQ(names(), "a b C dir ");
+    EXPECT_EQ(names(), "a b C dir " + x);
     EXPECT_EQ(ui.sortIndicator, std::make_pair(1, 0));
     form.Liste_ColumnClick(2);
-    EXPECT_EQ(names(), "dir C b a ");
+    EXPECT_EQ(names(), x + "dir C b a ");
     form.Liste_ColumnClick(2);
     form.Liste_ColumnClick(2);
     // A new column keeps the direction last used.
@@ -314,8 +317,8 @@ TEST_F(Form1Test, HeaderClicksChooseTheColumnAndFlipTheDirection) {
     EXPECT_EQ(cell(0, TypeColumn), "Ordner");
     EXPECT_EQ(form.LastSortColumn(), 1);
     form.Liste_ColumnClick(2);
-    EXPECT_EQ(names(), "dir C b a ");
-    EXPECT_EQ(panel(1), "4 Dateien, davon 4 ausgewählt");
+    EXPECT_EQ(names(), x + "dir C b a ");
+    EXPECT_EQ(rows(), scratch::OnWindows ? 4u : 5u);
 }
 
 TEST_F(Form1Test, TheLinksOpenTheirTargets) {
@@ -378,7 +381,6 @@ TEST_F(Form1Test, BoxesMakeTheNewWordAndGrayedOnesKeepEachFilesBit) {
 
 TEST_F(Form1Test, TouchingGivesFilesTheEnteredMomentAndSparesFolders) {
     SKIP_UNLESS_PINNED(scratch::pinBerlin());
-    SKIP_UNLESS_PINNED(scratch::pinGermanDates());
     const fs::path folder = dir.folder("ordner");
     const fs::path readOnly = file("ro.txt", R), other = file("ro2.txt", R | H);
     const std::int64_t folderTime = scratch::lastWriteOf(folder);
@@ -388,10 +390,12 @@ TEST_F(Form1Test, TouchingGivesFilesTheEnteredMomentAndSparesFolders) {
     setBoxes("0001");
     form.Btn_Click(8);
     EXPECT_TRUE(toolkit.messages.empty());
-    EXPECT_EQ(platform::formatLastWrite(scratch::lastWriteOf(readOnly)), "15.01.2024 12:00:00");
+    EXPECT_EQ(scratch::lastWriteOf(readOnly), 1705316400); // 11:00 UTC
     EXPECT_EQ(bits(readOnly), H);
     EXPECT_EQ(scratch::lastWriteOf(folder), folderTime);
-    EXPECT_EQ(bits(folder), H);
+    if (!scratch::OnWindows) { // where a drive letter names it, the folder has no row
+        EXPECT_EQ(bits(folder), H);
+    }
 
     // With R ticked the file is read-only again after its time was written; a summer date is
     // stored without a shift of an hour.
@@ -401,7 +405,7 @@ TEST_F(Form1Test, TouchingGivesFilesTheEnteredMomentAndSparesFolders) {
     form.Liste_Click();
     EXPECT_EQ(ui.value(Ctl::AttribChk, 1), 1);
     form.Btn_Click(8);
-    EXPECT_EQ(platform::formatLastWrite(scratch::lastWriteOf(other)), "15.07.2024 12:00:00");
+    EXPECT_EQ(scratch::lastWriteOf(other), 1721037600); // 10:00 UTC
     EXPECT_EQ(bits(other), R | H);
 }
 
