@@ -124,9 +124,7 @@ TEST_F(Form1Test, UnreadableEntriesAreSkippedAndCounted) {
     const fs::path missing = dir.path() / "gibt-es-nicht";
     drop({missing, x});
     EXPECT_EQ(panel(2), "Eintragung beendet (2 Einträge übersprungen)");
-    EXPECT_TRUE(std::any_of(ui.statusTexts.begin(), ui.statusTexts.end(), [&](auto& text) {
-        return text.starts_with("Übersprungen: " + display(missing) + " (");
-    }));
+    EXPECT_TRUE(statusSaid("Übersprungen: " + display(missing) + " ("));
     EXPECT_GE(rowOf(x / "a"), 0);
     // Q was found before it vanished: its row stays and says so.
     const int q = rowOf(x / "Q");

@@ -75,9 +75,10 @@ struct FormFixture : ::testing::Test {
         for (int k = 1; k <= 4; ++k)
             ui.values[{app::Ctl::AttribChk, k}] = rash[std::size_t(k - 1)] - '0';
     }
-    bool statusSaid(const std::string& text) {
-        return std::find(ui.statusTexts.begin(), ui.statusTexts.end(), text) !=
-               ui.statusTexts.end();
+    /// Whether panel 2 showed a text that starts with \p start.
+    bool statusSaid(const std::string& start) {
+        return std::any_of(ui.statusTexts.begin(), ui.statusTexts.end(),
+                           [&](const std::string& text) { return text.starts_with(start); });
     }
     static std::string display(const path& p) { return platform::displayText(p); }
     /// R, H, S and A of \p p; Wine reports A for every file, so there A is left out.
