@@ -104,14 +104,11 @@ private slots:
         // Mouse: a click marks the row alone, Ctrl adds, Shift marks the range.
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        const struct {
-            int row;
-            Qt::KeyboardModifiers keys;
-            int marked;
-        } clicks[] = {{1, {}, 1},
-                      {3, Qt::ControlModifier, 2},
-                      {0, Qt::ShiftModifier, 4},
-                      {2, Qt::ControlModifier, 3}};
+        // clang-format off
+        const struct { int row; Qt::KeyboardModifiers keys; int marked; } clicks[] = {
+            {1, {}, 1}, {3, Qt::ControlModifier, 2}, {0, Qt::ShiftModifier, 4},
+            {2, Qt::ControlModifier, 3}};
+        // clang-format on
         for (const auto& click : clicks) {
             const QModelIndex index = w.model().index(click.row, filelist::NameColumn);
             QTest::mouseClick(w.Liste()->viewport(), Qt::LeftButton, click.keys,

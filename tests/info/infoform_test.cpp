@@ -55,19 +55,12 @@ private slots:
     void onlyTheCloseButtonAndTheCloseBoxCloseIt() {
         // A key goes to the button with the focus, -1 is the close box, 4 the first focus of
         // the freshly opened dialog; no key is a mouse click.
-        const struct {
-            int button;
-            Qt::Key key;
-            bool closes;
-        } cases[] = {{4, Qt::Key_Return, false},
-                     {0, {}, false},
-                     {1, {}, false},
-                     {2, {}, false},
-                     {2, Qt::Key_Escape, false},
-                     {1, Qt::Key_Return, false},
-                     {3, {}, true},
-                     {3, Qt::Key_Return, true},
-                     {-1, {}, true}};
+        // clang-format off
+        const struct { int button; Qt::Key key; bool closes; } cases[] = {
+            {4, Qt::Key_Return, false}, {0, {}, false}, {1, {}, false}, {2, {}, false},
+            {2, Qt::Key_Escape, false}, {1, Qt::Key_Return, false}, {3, {}, true},
+            {3, Qt::Key_Return, true}, {-1, {}, true}};
+        // clang-format on
         QtRecordingToolkit toolkit;
         InfoForm form(toolkit);
         for (const auto& c : cases) {
