@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -21,20 +22,18 @@ using Form1UnixTest = FormFixture;
 
 TEST_F(Form1UnixTest, ARowThatFailsAfterItsWordWasClearedGetsItBack) {
     // ramfs keeps no extended attributes: R (the mode bits) can be set there, H cannot.
-    const fs::path mountPoint = dir.folder("ramfs");
+    const fs::path at = dir.folder("ramfs");
     if (::geteuid() != 0 ||
-        std::system(("mount -t ramfs none '" + mountPoint.string() + "' 2>/dev/null").c_str()) != 0)
+        std::system(("mount -t ramfs none '" + at.string() + "' 2>/dev/null").c_str()) != 0)
         GTEST_SKIP() << "needs root to mount a file system without extended attributes";
-    struct Unmount {
-        fs::path at;
-        ~Unmount() { std::system(("umount '" + at.string() + "'").c_str()); }
-    } unmount{mountPoint};
-    const fs::path file = mountPoint / "ro.txt";
+    const std::shared_ptr<void> unmount(
+        nullptr, [&](void*) { std::system(("umount '" + at.string() + "'").c_str()); });
+    const fs::path file = at / "ro.txt";
     std::ofstream(file) << "x";
     ASSERT_FALSE(platform::writeAttributes(file, attr::ReadOnly));
     drop({file});
     ui.values[{Ctl::TouchChk, 0}] = 1;
-    ui.values[{Ctl::AttribChk, 4}] = 1;
+    setBoxes("1001"); // R as the check presets it
     form.Btn_Click(8);
     ASSERT_EQ(toolkit.messages.size(), 1u);
     EXPECT_NE(toolkit.messages[0].text.find("(Code " + std::to_string(EOPNOTSUPP) + ")"),
@@ -51,13 +50,12 @@ TEST_F(Form1UnixTest, WordsAndListsBeyondSixteenBits) {
     // An attribute word above 32767 (INTEGRITY_STREAM) passes through.
     ASSERT_FALSE(platform::writeAttributes(big, 0x8000 | attr::Archive));
     drop({folder, big});
-    EXPECT_EQ(form.rows().size(), 33002u);
-    ui.values[{Ctl::AttribChk, 3}] = 1;
+    setBoxes("0210"); // A grayed, as the check presets it
     form.Btn_Click(8);
     EXPECT_TRUE(toolkit.messages.empty());
-    EXPECT_EQ(ui.text(Ctl::Panel, 2), "Fertig");
+    EXPECT_EQ(panel(2), "Fertig");
     EXPECT_EQ(scratch::wordOf(big) & ~attr::Directory, 0x8000u | attr::Archive | attr::System);
-    EXPECT_EQ(ui.text(Ctl::Panel, 1), "33002 Dateien, davon 33002 ausgewählt");
+    EXPECT_EQ(panel(1), "33002 Dateien, davon 33002 ausgewählt");
 }
 
 } // namespace

@@ -1,14 +1,12 @@
 // The Qt window: built from the control table, real drop data, the list's gestures and sorting,
 // clicks that reach the logic, German boxes owned by the window, accessibility, access keys.
 #include "app/controls.h"
-#include "apply/module1.h"
 #include "platform/qttoolkit.h"
 #include "support/windowfixture.h"
 
 #include <QAccessible>
 #include <QCheckBox>
 #include <QDropEvent>
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -21,15 +19,15 @@ class WindowTest : public QObject {
 private slots:
     void controlsAreBuiltFromTheTable() {
         WindowFixture f;
-        app::Form1Window& w = *f.form;
+        app::Form1Window& w = f.window;
         QCOMPARE(w.size(), QSize(w.px(app::WindowWidth), w.px(app::WindowHeight)));
         QCOMPARE(w.minimumSize(), w.maximumSize());
         QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
         QCOMPARE(w.windowTitle(), QStringLiteral("Dateimark 2.5"));
 
-        QStringList expected;
-        std::vector<std::pair<int, QString>> tabs;
+        std::multimap<int, QString>
+            tabs; // the keyboard's order of the controls that take the focus
         for (const app::ControlSpec& design : app::Controls()) {
             QString name = QString::fromUtf8(design.name.data(), qsizetype(design.name.size()));
             if (design.index >= 0)
@@ -51,12 +49,11 @@ private slots:
                 QCOMPARE(field->maxLength(), design.maxLength);
             if (design.tab >= 0 && design.kind != app::Kind::Frame &&
                 design.kind != app::Kind::Label)
-                tabs.emplace_back(design.tab, name);
+                tabs.emplace(design.tab, name);
         }
-        std::sort(tabs.begin(), tabs.end());
+        QStringList expected, order;
         for (const auto& tab : tabs)
             expected << tab.second;
-        QStringList order;
         QWidget* widget = w.Liste();
         do {
             if (expected.contains(widget->objectName()) && !order.contains(widget->objectName()))
@@ -65,9 +62,6 @@ private slots:
         } while (widget != w.Liste());
         QCOMPARE(order, expected);
         QCOMPARE(w.Bar()->focusPolicy(), Qt::NoFocus);
-        QCOMPARE(
-            w.model().headerData(filelist::DateColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
-            QStringLiteral("Datum/Zeit"));
     }
 
     void aRealDropIsTakenAsACopyAndTheListSortsAndMarksAsUsersExpect() {
@@ -81,7 +75,7 @@ private slots:
         QVERIFY(!filelist::takeAsCopy(&moveOnly));
 
         WindowFixture f;
-        app::Form1Window& w = *f.form;
+        app::Form1Window& w = f.window;
         // Names arrive as their bytes, also those that are not UTF-8.
         const fs::path latin1 = f.file("caf\xE9.txt");
         fs::create_directory(f.root() / "dir");
@@ -92,7 +86,6 @@ private slots:
         const QString date = f.cell(0, filelist::DateColumn);
         const int room = w.Liste()->header()->sectionSize(filelist::DateColumn) - 8;
         QCOMPARE(w.Liste()->fontMetrics().elidedText(date, Qt::ElideRight, room), date);
-        w.logic().rows().markAll(false);
         for (std::size_t i = 0; i < f.rows(); ++i)
             w.logic().rows().at(i).marked = w.logic().rows().at(i).path == latin1.native();
         w.Btn(4)->click();
@@ -107,22 +100,23 @@ private slots:
         for (std::size_t i = 0; i < f.rows(); ++i)
             names << QString::fromStdString(fs::path(f.cell(i, 1).toStdString()).filename());
         QCOMPARE(names, (QStringList{"a", "b", "C", "dir"}));
-        QCOMPARE(w.Liste()->header()->sortIndicatorSection(), 1);
+        QCOMPARE(header->sortIndicatorSection(), 1);
 
         // Mouse: a click marks the row alone, Ctrl adds, Shift marks the range.
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto rowPoint = [&](int row) {
-            return w.Liste()->visualRect(w.model().index(row, filelist::NameColumn)).center();
-        };
-        QWidget* viewport = w.Liste()->viewport();
-        QTest::mouseClick(viewport, Qt::LeftButton, {}, rowPoint(1));
-        QCOMPARE(f.panel(1), QStringLiteral("4 Dateien, davon 1 ausgewählt"));
-        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, rowPoint(3));
-        QCOMPARE(f.panel(1), QStringLiteral("4 Dateien, davon 2 ausgewählt"));
-        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, rowPoint(0));
-        QCOMPARE(f.panel(1), QStringLiteral("4 Dateien, davon 4 ausgewählt"));
-        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, rowPoint(2));
+        // clang-format off
+        const struct { int row; Qt::KeyboardModifiers keys; int marked; } clicks[] = {
+            {1, {}, 1}, {3, Qt::ControlModifier, 2}, {0, Qt::ShiftModifier, 4},
+            {2, Qt::ControlModifier, 3}};
+        // clang-format on
+        for (const auto& click : clicks) {
+            const QModelIndex index = w.model().index(click.row, filelist::NameColumn);
+            QTest::mouseClick(w.Liste()->viewport(), Qt::LeftButton, click.keys,
+                              w.Liste()->visualRect(index).center());
+            QCOMPARE(f.panel(1),
+                     QStringLiteral("4 Dateien, davon %1 ausgewählt").arg(click.marked));
+        }
         QVERIFY(!w.model().isMarked(2));
         // The keyboard moves the mark without a situation check.
         w.Liste()->setFocus();
@@ -135,7 +129,7 @@ private slots:
 
     void clicksAndFocusReachTheLogic() {
         WindowFixture f;
-        app::Form1Window& w = *f.form;
+        app::Form1Window& w = f.window;
         f.drop({f.file("a.txt")});
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -162,10 +156,7 @@ private slots:
         QCOMPARE(w.DateTime(1)->selectedText(), QStringLiteral("59"));
 
         w.ToolTipCheck()->click();
-        QVERIFY(!w.Btn(8)->toolTip().isEmpty());
-        QVERIFY(!w.Panel(2)->toolTip().isEmpty());
-        QVERIFY(
-            w.findChild<QWidget*>(QStringLiteral("LogoImage"))->toolTip().startsWith("Klicken"));
+        QVERIFY(!w.Btn(8)->toolTip().isEmpty() && !w.Panel(2)->toolTip().isEmpty());
 
         // The info dialog is made once and shown modally each time.
         w.Btn(5)->click();
@@ -174,8 +165,6 @@ private slots:
         QCOMPARE(f.toolkit.modalShown, 2);
         QCOMPARE(w.findChildren<QDialog*>().size(), 1);
         QCOMPARE(w.findChild<QDialog*>(), first);
-        w.Btn(9)->click();
-        QVERIFY(!w.isVisible());
     }
 
     void boxesAreGermanAndOwnedByTheWindow() {
@@ -187,41 +176,34 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&owner));
         platform::QtToolkit toolkit;
         toolkit.setOwner(&owner);
-        QStringList captions;
-        QWidget* parent = nullptr;
-        auto answerWith = [&](int key) {
-            QTimer::singleShot(0, [&, key] {
+        using platform::MessageAnswer, platform::MessageStyle;
+        // Answers with Alt+key, or with a click on the first button where there is no key.
+        auto ask = [&](MessageStyle style, int key, MessageAnswer answer, QStringList buttons) {
+            QStringList captions;
+            QTimer::singleShot(0, [&] {
                 auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
                 QVERIFY(box);
-                parent = box->parentWidget();
-                captions.clear();
+                QCOMPARE(box->parentWidget(), &owner);
                 for (QAbstractButton* button : box->buttons())
                     captions << button->text();
-                captions.sort();
-                QTest::keyClick(box->windowHandle(), Qt::Key(key), Qt::AltModifier);
+                if (key)
+                    QTest::keyClick(box->windowHandle(), Qt::Key(key), Qt::AltModifier);
+                else
+                    box->buttons().at(0)->click();
             });
+            QVERIFY(toolkit.messageBox("Möchten Sie fortsetzen?", style, "Dateimark 2.5") ==
+                    answer);
+            captions.sort();
+            QCOMPARE(captions, buttons);
         };
-        answerWith(Qt::Key_N);
-        QVERIFY(toolkit.messageBox("Möchten Sie fortsetzen?", platform::MessageStyle::YesNoStop,
-                                   "Dateimark 2.5") == platform::MessageAnswer::No);
-        QCOMPARE(captions, (QStringList{"&Ja", "&Nein"}));
-        QCOMPARE(parent, &owner);
-        answerWith(Qt::Key_J);
-        QVERIFY(toolkit.messageBox("?", platform::MessageStyle::YesNoStop, "Dateimark 2.5") ==
-                platform::MessageAnswer::Yes);
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            captions = {box->buttons().at(0)->text()};
-            box->buttons().at(0)->click();
-        });
-        toolkit.messageBox("Fertig", platform::MessageStyle::OkPlain, "Dateimark 2.5");
-        QCOMPARE(captions, QStringList{"OK"});
+        ask(MessageStyle::YesNoStop, Qt::Key_N, MessageAnswer::No, {"&Ja", "&Nein"});
+        ask(MessageStyle::YesNoStop, Qt::Key_J, MessageAnswer::Yes, {"&Ja", "&Nein"});
+        ask(MessageStyle::OkPlain, 0, MessageAnswer::Ok, {"OK"});
     }
 
     void screenReadersHearNamesAndStates() {
         WindowFixture f;
-        app::Form1Window& w = *f.form;
+        app::Form1Window& w = f.window;
         const fs::path r = f.file("r.txt");
         QVERIFY(!platform::writeAttributes(r, platform::attr::ReadOnly));
         f.drop({r, f.file("n.txt")});
@@ -241,7 +223,7 @@ private slots:
 
     void accessKeysReachTheirControls() {
         WindowFixture f;
-        app::Form1Window& w = *f.form;
+        app::Form1Window& w = f.window;
         f.drop({f.file("a.txt"), f.file("b.txt")});
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));

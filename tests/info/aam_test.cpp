@@ -13,26 +13,21 @@ namespace {
 
 using scratch::OnWindows;
 
-const std::string Sep = OnWindows ? "\\" : "/";
-
-TEST(WithTrailingBackslash, AppendsThePlatformsSeparatorOnlyWhenMissing) {
-    const std::string folder = OnWindows ? "C:\\Tools" : "/opt/tools";
+TEST(ProgramFolder, HoldsThisProgramAndEndsInThePlatformsSeparatorOnce) {
+    const std::string sep = OnWindows ? "\\" : "/", folder = OnWindows ? "C:\\Tools" : "/opt/tools";
     const std::pair<std::string, std::string> cases[] = {
-        {folder, folder + Sep},
-        {folder + Sep, folder + Sep},
-        {"", Sep},
+        {folder, folder + sep},
+        {folder + sep, folder + sep},
+        {"", sep},
         // Only the platform's own separator counts: on Linux a backslash is part of a name.
-        {OnWindows ? "C:/Tools/" : "/tmp/a\\", OnWindows ? "C:/Tools/\\" : "/tmp/a\\/"},
-    };
+        {OnWindows ? "C:/Tools/" : "/tmp/a\\", OnWindows ? "C:/Tools/\\" : "/tmp/a\\/"}};
     for (const auto& [path, expected] : cases)
         EXPECT_EQ(AAM::WithTrailingBackslash(path), expected) << path;
-}
 
-TEST(ProgramFolder, HoldsThisProgramAndEndsInOneSeparator) {
-    const std::string folder = AAM::ProgramFolder();
-    EXPECT_FALSE(folder.ends_with(Sep + Sep)) << folder;
-    const std::string exe = folder + (OnWindows ? "core_tests.exe" : "core_tests");
-    EXPECT_TRUE(std::filesystem::exists(std::u8string(exe.begin(), exe.end()))) << folder;
+    const std::string program = AAM::ProgramFolder();
+    EXPECT_FALSE(program.ends_with(sep + sep)) << program;
+    const std::string exe = program + (OnWindows ? "core_tests.exe" : "core_tests");
+    EXPECT_TRUE(std::filesystem::exists(std::u8string(exe.begin(), exe.end()))) << program;
 }
 
 } // namespace

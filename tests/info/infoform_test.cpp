@@ -12,121 +12,97 @@
 #include <QTest>
 #include <QTimer>
 
-namespace {
-
-const QString Name = QStringLiteral("Dateimark 2.5");
-const QString Description = QStringLiteral("Ein Tool zum Setzen von Dateiattributen.");
-
-QPushButton* button(QWidget& dialog, int index) {
-    return dialog.findChild<QPushButton*>(QStringLiteral("Btn%1").arg(index));
-}
-
-} // namespace
-
 class InfoFormTest : public QObject {
     Q_OBJECT
 
+    const QString Description = QStringLiteral("Ein Tool zum Setzen von Dateiattributen.");
+
 private slots:
-    void showsTheSameTitleAndTextEachTime();
-    void isModalOverTheMainWindow();
-    void onlyTheCloseButtonAndTheCloseBoxCloseIt();
-    void artworkIsDrawn();
-};
-
-void InfoFormTest::showsTheSameTitleAndTextEachTime() {
-    QtRecordingToolkit toolkit;
-    InfoForm form(toolkit);
-    QStringList shown;
-    toolkit.onModal = [&](QDialog& dialog) {
-        shown << dialog.windowTitle() << dialog.findChild<QLabel*>("Label0")->text();
-    };
-    form.main(Name, Description);
-    form.main(Name, Description);
-    // Lines end in a lone carriage return, which the label shows as a line break.
-    const QString text = form.text();
-    QVERIFY(!text.contains('\n') && text.count('\r') == 13);
-    const QStringList once = {"Info über " + Name, QString(text).replace('\r', '\n')};
-    QCOMPARE(shown, once + once);
-    QVERIFY(text.startsWith(Name + " – " + Description + "\r\r" + QString::fromUtf8(maker::Notice) +
-                            "\r\r" + Name + " ist Freeware"));
-    QVERIFY(text.endsWith(" Web-Site unter " + QString::fromUtf8(maker::WebAddress)));
-    // The name comes from the argument alone.
-    form.main(QStringLiteral("Probe 9.9"), Description);
-    QCOMPARE(form.text().count("Probe 9.9"), 4);
-    QCOMPARE(shown.last(), QString(form.text()).replace('\r', '\n'));
-    QVERIFY(!form.text().contains("Dateimark") && form.windowTitle() == "Info über Probe 9.9");
-}
-
-void InfoFormTest::isModalOverTheMainWindow() {
-    QWidget mainWindow;
-    mainWindow.show();
-    platform::QtToolkit toolkit;
-    InfoForm form(toolkit, &mainWindow);
-    bool modal = false;
-    QTimer::singleShot(0, &form, [&] {
-        modal = QApplication::activeModalWidget() == &form;
-        form.close();
-    });
-    form.main(Name, Description); // returns once closed
-    QVERIFY(modal);
-}
-
-void InfoFormTest::onlyTheCloseButtonAndTheCloseBoxCloseIt() {
-    // A key goes to the button with the focus, -1 is the close box, 4 the first focus of the
-    // freshly opened dialog; no key is a mouse click.
-    const struct {
-        int button;
-        Qt::Key key;
-        bool closes;
-    } cases[] = {{4, Qt::Key_Return, false},
-                 {0, {}, false},
-                 {1, {}, false},
-                 {2, {}, false},
-                 {2, Qt::Key_Escape, false},
-                 {1, Qt::Key_Return, false},
-                 {3, {}, true},
-                 {3, Qt::Key_Return, true},
-                 {-1, {}, true}};
-    QtRecordingToolkit toolkit;
-    InfoForm form(toolkit);
-    for (const auto& c : cases) {
-        bool closed = false;
+    void showsTheTitleAndTextOfTheNameItIsGiven() {
+        QtRecordingToolkit toolkit;
+        InfoForm form(toolkit);
+        QStringList shown;
         toolkit.onModal = [&](QDialog& dialog) {
-            if (c.button < 0) {
-                dialog.close();
-            } else if (c.button == 4) {
-                QCOMPARE(dialog.focusWidget()->objectName(), QStringLiteral("Picture1"));
-                QTest::keyClick(dialog.focusWidget(), c.key);
-            } else if (c.key) {
-                button(dialog, c.button)->setFocus();
-                QTest::keyClick(button(dialog, c.button), c.key);
-            } else {
-                QTest::mouseClick(button(dialog, c.button), Qt::LeftButton);
-            }
-            closed = !dialog.isVisible();
+            shown << dialog.windowTitle() << dialog.findChild<QLabel*>("Label0")->text();
         };
-        form.main(Name, Description);
-        QVERIFY2(closed == c.closes,
-                 qPrintable(QStringLiteral("Btn%1 %2").arg(c.button).arg(c.key)));
+        for (const QString name : {"Dateimark 2.5", "Dateimark 2.5", "Probe 9.9"})
+            form.main(name, Description);
+        // Lines end in a lone carriage return, which the label shows as a line break.
+        const QString text = form.text();
+        QVERIFY(!text.contains('\n') && text.contains('\r'));
+        QVERIFY(text.startsWith("Probe 9.9 – " + Description + "\r\r"));
+        QCOMPARE(text.count("Probe 9.9"), 4);
+        QVERIFY(!text.contains("Dateimark"));
+        QCOMPARE(shown.mid(4),
+                 (QStringList{"Info über Probe 9.9", QString(text).replace('\r', '\n')}));
+        QCOMPARE(shown.mid(0, 2), shown.mid(2, 2));
     }
 
-    const std::string web = "https://" + std::string(maker::WebAddress);
-    std::vector<std::string> targets;
-    for (const RecordedOpen& open : toolkit.opened) {
-        targets.push_back(open.target);
-        QCOMPARE(open.showCommand, platform::ShowNormal);
+    void isModalOverTheMainWindow() {
+        QWidget mainWindow;
+        mainWindow.show();
+        platform::QtToolkit toolkit;
+        InfoForm form(toolkit, &mainWindow);
+        bool modal = false;
+        QTimer::singleShot(0, &form, [&] {
+            modal = QApplication::activeModalWidget() == &form;
+            form.close();
+        });
+        form.main("Dateimark 2.5", Description); // returns once closed
+        QVERIFY(modal);
     }
-    QCOMPARE(targets,
-             std::vector<std::string>({"mailto:" + std::string(maker::EMail), web + "/new.htm",
-                                       web + "/register", web + "/new.htm"}));
-}
 
-void InfoFormTest::artworkIsDrawn() {
-    QCOMPARE(Artwork::circuitPicture().size(), QSize(157, 552));
-    // The logo cursor's hot spot lies on the drawn mouse, where the user sees the pointer's tip.
-    const QCursor cursor = Artwork::logoCursor();
-    QVERIFY(qGray(cursor.mask().toImage().pixel(cursor.hotSpot())) < 128);
-}
+    void onlyTheCloseButtonAndTheCloseBoxCloseIt() {
+        // A key goes to the button with the focus, -1 is the close box, 4 the first focus of
+        // the freshly opened dialog; no key is a mouse click.
+        // clang-format off
+        const struct { int button; Qt::Key key; bool closes; } cases[] = {
+            {4, Qt::Key_Return, false}, {0, {}, false}, {1, {}, false}, {2, {}, false},
+            {2, Qt::Key_Escape, false}, {1, Qt::Key_Return, false}, {3, {}, true},
+            {3, Qt::Key_Return, true}, {-1, {}, true}};
+        // clang-format on
+        QtRecordingToolkit toolkit;
+        InfoForm form(toolkit);
+        for (const auto& c : cases) {
+            bool closed = false;
+            toolkit.onModal = [&](QDialog& dialog) {
+                auto* button =
+                    dialog.findChild<QPushButton*>(QStringLiteral("Btn%1").arg(c.button));
+                if (c.button < 0) {
+                    dialog.close();
+                } else if (c.button == 4) {
+                    QCOMPARE(dialog.focusWidget()->objectName(), QStringLiteral("Picture1"));
+                    QTest::keyClick(dialog.focusWidget(), c.key);
+                } else if (c.key) {
+                    button->setFocus();
+                    QTest::keyClick(button, c.key);
+                } else {
+                    QTest::mouseClick(button, Qt::LeftButton);
+                }
+                closed = !dialog.isVisible();
+            };
+            form.main("Dateimark 2.5", Description);
+            QVERIFY2(closed == c.closes,
+                     qPrintable(QStringLiteral("Btn%1 %2").arg(c.button).arg(c.key)));
+        }
+
+        const std::string web = "https://" + std::string(maker::WebAddress);
+        std::vector<std::string> targets;
+        for (const RecordedOpen& open : toolkit.opened) {
+            targets.push_back(open.target);
+            QCOMPARE(open.showCommand, platform::ShowNormal);
+        }
+        QCOMPARE(targets,
+                 std::vector<std::string>({"mailto:" + std::string(maker::EMail), web + "/new.htm",
+                                           web + "/register", web + "/new.htm"}));
+    }
+
+    void theLogoCursorsHotSpotLiesOnTheDrawnMouse() {
+        // Where the user sees the pointer's tip.
+        const QCursor cursor = Artwork::logoCursor();
+        QVERIFY(qGray(cursor.mask().toImage().pixel(cursor.hotSpot())) < 128);
+    }
+};
 
 QTEST_MAIN(InfoFormTest)
 #include "infoform_test.moc"

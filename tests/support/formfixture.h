@@ -30,9 +30,7 @@ struct FormFixture : ::testing::Test {
         if (const path folder = path(name).parent_path(); !folder.empty())
             dir.folder(folder);
         const path p = dir.file(name);
-        if (word) {
-            EXPECT_FALSE(platform::writeAttributes(p, word)) << p;
-        }
+        EXPECT_FALSE(word && platform::writeAttributes(p, word)) << p;
         return p;
     }
     /// Drops \p paths, as the shell gives them, and lets the event loop enter them.
@@ -53,21 +51,40 @@ struct FormFixture : ::testing::Test {
                 return int(i);
         return -1;
     }
+    /// The rows' file names from the top, each followed by a blank.
+    std::string names() {
+        std::string list;
+        for (std::size_t i = 0; i < rows(); ++i)
+            list += path(form.rows().at(i).path).filename().string() + " ";
+        return list;
+    }
     void markOnly(std::initializer_list<int> positions) {
         form.rows().markAll(false);
         for (int position : positions)
             form.rows().at(std::size_t(position)).marked = true;
     }
     std::string panel(int index) { return ui.text(app::Ctl::Panel, index); }
-    void setBoxes(int r, int a, int s, int h) {
-        ui.values[{app::Ctl::AttribChk, 1}] = r;
-        ui.values[{app::Ctl::AttribChk, 2}] = a;
-        ui.values[{app::Ctl::AttribChk, 3}] = s;
-        ui.values[{app::Ctl::AttribChk, 4}] = h;
+    /// The boxes R, A, S, H: "0" empty, "1" ticked, "2" grayed.
+    std::string boxes() {
+        std::string s;
+        for (int k = 1; k <= 4; ++k)
+            s += char('0' + ui.value(app::Ctl::AttribChk, k));
+        return s;
     }
-    bool statusSaid(const std::string& text) {
-        return std::find(ui.statusTexts.begin(), ui.statusTexts.end(), text) !=
-               ui.statusTexts.end();
+    void setBoxes(const std::string& rash) {
+        for (int k = 1; k <= 4; ++k)
+            ui.values[{app::Ctl::AttribChk, k}] = rash[std::size_t(k - 1)] - '0';
+    }
+    /// Whether panel 2 showed a text that starts with \p start.
+    bool statusSaid(const std::string& start) {
+        return std::any_of(ui.statusTexts.begin(), ui.statusTexts.end(),
+                           [&](const std::string& text) { return text.starts_with(start); });
     }
     static std::string display(const path& p) { return platform::displayText(p); }
+    /// R, H, S and A of \p p; Wine reports A for every file, so there A is left out.
+    static std::uint32_t bits(const path& p) {
+        namespace attr = platform::attr;
+        return (scratch::wordOf(p) & (attr::ReadOnly | attr::Hidden | attr::System)) |
+               (scratch::underWine() ? 0 : scratch::wordOf(p) & attr::Archive);
+    }
 };

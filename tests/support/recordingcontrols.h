@@ -25,42 +25,28 @@ public:
     std::map<Key, std::string> texts, hints;
     std::vector<std::string> statusTexts; ///< every text of panel 2, also the passing ones
     std::vector<Key> focused;
-    std::vector<std::pair<std::string, std::string>> infoShown;
-    int barMax = 100, barValue = 0, repaints = 0;
+    int barMax = 100, barValue = 0;
     bool ended = false, acceptingDrops = true;
     std::pair<int, int> sortIndicator{-1, 0};
 
-    bool isEnabled(app::Ctl c, int index = 0) const {
-        auto it = enabled.find({c, index});
-        return it == enabled.end() || it->second;
+    template <class V> static V get(const std::map<Key, V>& m, Key key, V fallback = {}) {
+        const auto it = m.find(key);
+        return it == m.end() ? fallback : it->second;
     }
-    std::string text(app::Ctl c, int index = 0) const {
-        auto it = texts.find({c, index});
-        return it == texts.end() ? std::string() : it->second;
-    }
-    bool inUse(app::Ctl c, int index) const {
-        auto it = fieldInUse.find({c, index});
-        return it != fieldInUse.end() && it->second;
-    }
-    std::string hint(app::Ctl c, int index = 0) const {
-        auto it = hints.find({c, index});
-        return it == hints.end() ? std::string() : it->second;
-    }
-    int value(app::Ctl c, int index = 0) const {
-        auto it = values.find({c, index});
-        return it == values.end() ? 0 : it->second;
-    }
+    bool isEnabled(app::Ctl c, int index = 0) const { return get(enabled, {c, index}, true); }
+    bool inUse(app::Ctl c, int index) const { return get(fieldInUse, {c, index}); }
+    std::string text(app::Ctl c, int index = 0) const { return get(texts, {c, index}); }
+    std::string hint(app::Ctl c, int index = 0) const { return get(hints, {c, index}); }
+    int value(app::Ctl c, int index = 0) const { return get(values, {c, index}); }
 
     void setCaption(const std::string& text) override { caption = text; }
     void setPointer(platform::Pointer pointer) override { pointers.push_back(pointer); }
     void endProgram() override { ended = true; }
-    void showInfo(const std::string& name, const std::string& description) override {
-        infoShown.emplace_back(name, description);
-    }
+    void showInfo(const std::string&, const std::string&) override {}
     void enable(app::Ctl c, int index, bool on) override { enabled[{c, index}] = on; }
-    int value(app::Ctl c, int index) override { return std::as_const(*this).value(c, index); }
+    int value(app::Ctl c, int index) override { return get(values, {c, index}); }
     void setValue(app::Ctl c, int index, int v) override { values[{c, index}] = v; }
-    std::string text(app::Ctl c, int index) override { return std::as_const(*this).text(c, index); }
+    std::string text(app::Ctl c, int index) override { return get(texts, {c, index}); }
     void setText(app::Ctl c, int index, const std::string& text) override {
         texts[{c, index}] = text;
         if (c == app::Ctl::Panel && index == 2)
@@ -68,33 +54,29 @@ public:
     }
     void selectAll(app::Ctl, int) override {}
     void focus(app::Ctl c, int index) override { focused.emplace_back(c, index); }
-    void setFieldColour(app::Ctl c, int index, bool inUse) override {
-        fieldInUse[{c, index}] = inUse;
-    }
-    void setHint(app::Ctl c, int index, const std::string& text) override {
-        hints[{c, index}] = text;
-    }
+    void setFieldColour(app::Ctl c, int index, bool on) override { fieldInUse[{c, index}] = on; }
+    void setHint(app::Ctl c, int index, const std::string& t) override { hints[{c, index}] = t; }
     void setBarMax(int max) override { barMax = max; }
     void setBarValue(int v) override { barValue = v; }
-    void repaintProgress() override { ++repaints; }
+    void repaintProgress() override {}
     void listRowsAdded() override {}
     void listRowsRefreshed() override {}
     void listClear() override { rows->clear(); }
     void listRemoveMarked() override { rows->removeMarked(); }
     void listSort(int key, int order) override {
         // Byte order ignoring ASCII case: enough to see which column and direction were asked.
-        auto folded = [&](std::size_t i) {
+        auto folded = [&](std::uint32_t i) {
             std::string t = filelist::CellText(rows->at(i), key);
-            for (char& ch : t)
-                ch = char(std::tolower(static_cast<unsigned char>(ch)));
+            std::transform(t.begin(), t.end(), t.begin(),
+                           [](unsigned char ch) { return char(std::tolower(ch)); });
             return t;
         };
-        std::vector<std::uint32_t> order_(rows->size());
-        std::iota(order_.begin(), order_.end(), 0u);
-        std::stable_sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) {
+        std::vector<std::uint32_t> byText(rows->size());
+        std::iota(byText.begin(), byText.end(), 0u);
+        std::stable_sort(byText.begin(), byText.end(), [&](std::uint32_t a, std::uint32_t b) {
             return order == 0 ? folded(a) < folded(b) : folded(b) < folded(a);
         });
-        rows->reorder(order_);
+        rows->reorder(byText);
     }
     void listShowSortIndicator(int key, int order) override { sortIndicator = {key, order}; }
     void listAcceptDrops(bool accept) override { acceptingDrops = accept; }

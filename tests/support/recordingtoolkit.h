@@ -1,7 +1,7 @@
 // A toolkit double: records what the program asks of the toolkit and answers questions as the
 // test says, so that no test ever waits on a real modal box. Work posted for later waits until
 // the test runs it. \p Base is platform::Toolkit for the core tests, the Qt toolkit for the
-// window's widget tests.
+// Qt widget tests.
 #pragma once
 
 #include "platform/toolkit.h"
@@ -29,30 +29,26 @@ public:
     std::vector<RecordedOpen> opened;
     std::deque<std::function<void()>> posted;
     int beeps = 0;
-    int yields = 0;
-    /// Runs at each yield, to act in the middle of a drop.
-    std::function<void()> onYield;
+    std::function<void()> onYield; ///< runs at each yield, to act in the middle of a drop
 
     platform::MessageAnswer messageBox(const std::string& text, platform::MessageStyle style,
                                        const std::string& title) override {
         messages.push_back({text, style, title});
         if (style != platform::MessageStyle::YesNoStop)
             return platform::MessageAnswer::Ok;
-        if (answers.empty())
-            return platform::MessageAnswer::Yes;
-        auto answer = answers.front();
-        answers.pop_front();
+        const auto answer = answers.empty() ? platform::MessageAnswer::Yes : answers.front();
+        if (!answers.empty())
+            answers.pop_front();
         return answer;
     }
     void beep() override { ++beeps; }
     void yield() override {
-        ++yields;
         if (onYield)
             onYield();
     }
     void later(std::function<void()> work) override { posted.push_back(std::move(work)); }
-    void shellOpen(const std::string& target, int showCommand) override {
-        opened.push_back({target, showCommand});
+    void shellOpen(const std::string& target, int show) override {
+        opened.push_back({target, show});
     }
 
     /// Runs the work posted so far, as the event loop would.

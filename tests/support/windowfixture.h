@@ -10,14 +10,12 @@
 #include "support/qtrecordingtoolkit.h"
 
 #include <QAbstractItemModelTester>
-#include <QByteArray>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,46 +23,31 @@ namespace fs = std::filesystem;
 
 struct WindowFixture {
     QtRecordingToolkit toolkit;
-    std::unique_ptr<app::Form1Window> form;
-    std::unique_ptr<QAbstractItemModelTester> tester;
+    app::Form1Window window{toolkit};
+    QAbstractItemModelTester tester{&window.model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest};
     QTemporaryDir dir;
 
-    WindowFixture() {
-        form = std::make_unique<app::Form1Window>(toolkit);
-        tester = std::make_unique<QAbstractItemModelTester>(
-            &form->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    }
-
     fs::path root() const { return fs::path(dir.path().toStdString()); }
-
     fs::path file(const std::string& name) const {
-        const fs::path p = root() / name;
-        fs::create_directories(p.parent_path());
-        std::ofstream(p) << "x";
-        return p;
+        std::ofstream(root() / name) << "x";
+        return root() / name;
     }
 
-    /// A drop of \p paths as the shell's URI list, bytes escaped as they are.
-    static std::unique_ptr<QMimeData> uriList(const std::vector<fs::path>& paths) {
-        QByteArray list;
-        for (const fs::path& p : paths) {
-            const std::string& bytes = p.native();
-            list += "file://";
-            list += QByteArray(bytes.data(), qsizetype(bytes.size())).toPercentEncoding("/");
-            list += "\r\n";
-        }
-        auto data = std::make_unique<QMimeData>();
-        data->setData(QStringLiteral("text/uri-list"), list);
-        return data;
-    }
-
-    /// Drops \p paths and lets the event loop enter them.
+    /// Drops \p paths as the shell's URI list, bytes escaped as they are, and lets the event
+    /// loop enter them.
     void drop(const std::vector<fs::path>& paths) {
-        form->Liste_OLEDragDrop(*uriList(paths));
+        QByteArray list;
+        for (const fs::path& p : paths)
+            list +=
+                "file://" + QByteArray::fromStdString(p.native()).toPercentEncoding("/") + "\r\n";
+        QMimeData data;
+        data.setData(QStringLiteral("text/uri-list"), list);
+        window.Liste_OLEDragDrop(data);
         toolkit.runLater();
     }
 
-    std::size_t rows() const { return form->model().size(); }
-    QString cell(std::size_t row, int column) const { return form->model().cellText(row, column); }
-    QString panel(int index) const { return form->Panel(index)->text(); }
+    std::size_t rows() const { return window.model().size(); }
+    QString cell(std::size_t row, int column) const { return window.model().cellText(row, column); }
+    QString panel(int index) const { return window.Panel(index)->text(); }
 };
