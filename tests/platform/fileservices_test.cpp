@@ -68,7 +68,6 @@ TEST(LastWriteTime, KeepsTheWallClockAndChangesNothingElse) {
     const std::pair<LocalTime, std::int64_t> cases[] = {
         {{12, 0, 0, 15, 1, 2021}, 1610708400}, // 11:00 UTC
         {{12, 0, 0, 15, 7, 2021}, 1626343200}, // 10:00 UTC
-        {{2, 30, 0, 31, 3, 2024}, 1711848600}, // in the spring-forward gap: 03:30 CEST
         {{14, 5, 9, 6, 12, 1999}, 944485509}};
     for (const auto& [local, utc] : cases) {
         ASSERT_FALSE(setLastWriteTime(f, local)) << utc;
@@ -82,6 +81,24 @@ TEST(LastWriteTime, KeepsTheWallClockAndChangesNothingElse) {
     }
     EXPECT_EQ(wordOf(f) & attr::ReadOnly, attr::ReadOnly);
     EXPECT_EQ(fs::file_size(f), 6u) << "contents kept";
+}
+
+// Where summer time is the standard time (Europe/Dublin in tzdata) the C library moves a
+// moment of the skipped hour backward; it must move forward as everywhere else.
+TEST(LastWriteTime, TheSkippedHourMovesForwardInEveryZone) {
+    scratch::Folder dir;
+    const fs::path f = dir.file("t.txt");
+    const std::tuple<const char*, LocalTime, std::int64_t> cases[] = {
+        {"Europe/Dublin", {1, 30, 0, 31, 3, 2024}, 1711848600}, // 02:30 IST
+        {"Europe/Berlin", {2, 30, 0, 31, 3, 2024}, 1711848600}, // 03:30 CEST
+    };
+    for (const auto& [zone, local, utc] : cases) {
+        if (!scratch::pinZone(zone).empty())
+            continue;
+        ASSERT_FALSE(setLastWriteTime(f, local)) << zone;
+        EXPECT_EQ(scratch::lastWriteOf(f), utc) << zone;
+    }
+    scratch::pinBerlin();
 }
 
 TEST(LastWriteTime, ADateThatDoesNotExistIsAnErrorAndChangesNothing) {
