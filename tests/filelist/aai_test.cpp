@@ -110,20 +110,6 @@ TEST(CollectFolder, DotNamesInsideAreLeftOutHiddenFilesAreNot) {
     EXPECT_EQ(AAI::FoundFolders.size(), 1u);
 }
 
-TEST(CollectFolder, UnlistableFolderIsReportedAndSkipped) {
-    scratch::Folder tmp;
-    std::vector<PathString> skipped;
-    AAI::CollectHooks hooks;
-    hooks.skipped = [&](const PathString& path, std::error_code ec) {
-        skipped.push_back(path);
-        EXPECT_TRUE(ec);
-    };
-    const PathString gone = (tmp.path() / "gibt-es-nicht").native();
-    AAI::CollectFolder(gone, true, hooks);
-    EXPECT_EQ(skipped, std::vector<PathString>{gone});
-    EXPECT_EQ(AAI::FoundFiles.size(), 1u);
-}
-
 #ifndef _WIN32
 namespace {
 struct Collected {
@@ -152,6 +138,11 @@ TEST(CollectFolder, LinksAndSpecialFilesAreNeitherEnteredNorListed) {
     EXPECT_EQ(AAI::FoundFiles.size(), 2u);
     EXPECT_EQ(AAI::FoundFolders.size(), 1u);
     EXPECT_EQ(c.skipped, std::vector<PathString>{fifo.native()}) << "counted as skipped";
+    std::uint32_t word = 0;
+    EXPECT_EQ(platform::readAttributes(fifo, word),
+              platform::refusal(platform::Refusal::NotFileOrFolder));
+    EXPECT_EQ(platform::writeAttributes(fifo, platform::attr::ReadOnly),
+              platform::refusal(platform::Refusal::NotFileOrFolder));
 }
 
 // A subfolder swapped after its parent was listed: for a link (to outside the tree) or for
@@ -227,14 +218,4 @@ TEST(CollectFolder, DeepTreesDoNotExhaustTheStack) {
     fs::create_directories(deep);
     AAI::CollectFolder(tmp.path().native(), true);
     EXPECT_EQ(AAI::FoundFolders.size(), 61u);
-}
-
-TEST(CollectFolder, WhichDroppedFoldersGetARowOfTheirOwn) {
-#ifdef _WIN32
-    EXPECT_FALSE(AAI::DroppedFolderGetsOwnRow(L"D:\\"));
-    EXPECT_TRUE(AAI::DroppedFolderGetsOwnRow(L"\\\\server\\share\\Data"));
-#else
-    EXPECT_FALSE(AAI::DroppedFolderGetsOwnRow("/"));
-    EXPECT_TRUE(AAI::DroppedFolderGetsOwnRow("/home/anna/Daten"));
-#endif
 }

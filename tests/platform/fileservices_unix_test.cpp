@@ -177,16 +177,6 @@ TEST(UnixLinks, APathThatNowLeadsThroughALinkIsRefusedUnchanged) {
     EXPECT_EQ(storedValue(outside / "unter"), "");
 }
 
-TEST(UnixSpecialFiles, AreNeitherReadNorWritten) {
-    scratch::Folder dir;
-    const fs::path fifo = dir.path() / "fifo";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    std::uint32_t word = 0;
-    EXPECT_EQ(readAttributes(fifo, word), refusal(Refusal::NotFileOrFolder));
-    EXPECT_EQ(writeAttributes(fifo, R), refusal(Refusal::NotFileOrFolder));
-    EXPECT_EQ(modeOf(fifo), 0644u);
-}
-
 // ramfs keeps no user extended attributes; mounted in a child's own mount namespace so that
 // nothing outlives the test.
 TEST(UnixNoUserXattrs, ReadOnlyStillWorksTheOthersFailWithoutHalfWrites) {
