@@ -108,9 +108,11 @@ bool reachedAsNamed(HANDLE h, const std::wstring& wide) {
                                  : 6; // \\?\C:
     if (root == std::wstring::npos)
         return true;
+    // Wine reports a name without its trailing dots and blanks; a swap changes more than those.
     std::wstring tail = wide.substr(root);
-    while (tail.size() > 1 && tail.back() == L'\\')
-        tail.pop_back();
+    for (std::wstring* s : {&tail, &final})
+        while (s->size() > 1 && (s->back() == L'\\' || s->back() == L'.' || s->back() == L' '))
+            s->pop_back();
     return endsWithNoCase(final, tail) || endsWithNoCase(tail, final);
 }
 
@@ -186,13 +188,33 @@ const DYNAMIC_TIME_ZONE_INFORMATION& localZone() {
     return zone;
 }
 
+// The …Ex conversions take the rules of the date's own year; Wine 8 lacks them, and there the
+// zone's present rules must do.
+template <typename Ex> Ex exConversion(const char* name) {
+    return reinterpret_cast<Ex>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+
+bool localToSystem(const SYSTEMTIME& local, SYSTEMTIME& utc) {
+    using Ex = BOOL(WINAPI*)(const DYNAMIC_TIME_ZONE_INFORMATION*, const SYSTEMTIME*, SYSTEMTIME*);
+    static const Ex ex = exConversion<Ex>("TzSpecificLocalTimeToSystemTimeEx");
+    return ex ? ex(&localZone(), &local, &utc)
+              : TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc);
+}
+
+bool systemToLocal(const SYSTEMTIME& utc, SYSTEMTIME& local) {
+    using Ex = BOOL(WINAPI*)(const DYNAMIC_TIME_ZONE_INFORMATION*, const SYSTEMTIME*, SYSTEMTIME*);
+    static const Ex ex = exConversion<Ex>("SystemTimeToTzSpecificLocalTimeEx");
+    return ex ? ex(&localZone(), &utc, &local)
+              : SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
+}
+
 // A local moment to UTC with the daylight-saving rule of its own year and date, not today's
 // offset. A moment in the spring-forward gap does not exist; it is read with the offset before
 // the change, so it moves forward by the gap.
 bool localToUtc(const SYSTEMTIME& local, FILETIME& out) {
     SYSTEMTIME utc, back;
-    if (!TzSpecificLocalTimeToSystemTimeEx(&localZone(), &local, &utc) ||
-        !SystemTimeToTzSpecificLocalTimeEx(&localZone(), &utc, &back))
+    if (!localToSystem(local, utc) || !systemToLocal(utc, back))
         return false;
     if (sameWallClock(local, back))
         return SystemTimeToFileTime(&utc, &out) != 0;
@@ -252,8 +274,7 @@ std::string formatLastWrite(std::int64_t secondsSinceEpoch) {
     const FILETIME utcTime{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     SYSTEMTIME utc, local;
     // The offset of that date, not today's (FileTimeToLocalFileTime would take today's).
-    if (!FileTimeToSystemTime(&utcTime, &utc) ||
-        !SystemTimeToTzSpecificLocalTimeEx(&localZone(), &utc, &local))
+    if (!FileTimeToSystemTime(&utcTime, &utc) || !systemToLocal(utc, local))
         return {};
     wchar_t date[80] = {}, time[80] = {};
     const int dateLength = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &local,

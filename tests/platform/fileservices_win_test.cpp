@@ -48,8 +48,11 @@ TEST(WindowsPaths, OddNamesAreReachedAndForeignBitsKept) {
         const fs::path f = dir.path() / name;
         CloseHandle(CreateFileW((LR"(\\?\)" + f.native()).c_str(), GENERIC_WRITE, 0, nullptr,
                                 CREATE_NEW, 0, nullptr));
-        ASSERT_FALSE(writeAttributes(f, attr::Hidden)) << f;
+        const std::error_code ec = writeAttributes(f, attr::Hidden);
+        ASSERT_FALSE(ec) << f << " " << ec.message();
         EXPECT_EQ(scratch::wordOf(f) & attr::Hidden, attr::Hidden) << f;
+        ASSERT_FALSE(writeAttributes(f, 0));
+        DeleteFileW((LR"(\\?\)" + f.native()).c_str()); // the folder's clean-up would not reach it
     }
     const fs::path f = dir.file("wolke.txt");
     constexpr DWORD Pinned = 0x80000;
