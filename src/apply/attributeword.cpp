@@ -54,7 +54,10 @@ bool ApplyRow(const std::filesystem::path& path, const BoxValues& boxes, bool to
         // Never leave a file stripped of its attributes by the clearing for the time stamp.
         if (touch)
             platform::writeAttributes(path, word & ~NotWritten);
-        fail(failure, ec);
+        // The time stays set: say so, the user may not expect a changed file.
+        fail(failure, ec,
+             touch && !timeError ? "Datum und Zeit wurden gesetzt, die Attribute nicht: "
+                                 : nullptr);
         return false;
     }
     if (timeError) {

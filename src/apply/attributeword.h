@@ -33,7 +33,8 @@ struct RowFailure {
 /// Applies the boxes to one entry and, with \p touching, gives a file the entered moment
 /// (folders keep their time). \p announce runs once the word has been read, before anything is
 /// written. A failure after the word was cleared for touching puts the old word back before it
-/// is reported; a time stamp that cannot be set is reported after the attributes were written.
+/// is reported (naming the time as set when it was); a time stamp that cannot be set is reported
+/// after the attributes were written.
 /// @return true when everything was done; otherwise \p failure says why.
 bool ApplyRow(const std::filesystem::path& path, const BoxValues& boxes, bool touching,
               const std::function<void()>& announce, RowFailure& failure);

@@ -21,16 +21,22 @@ bool isSeparator(Char c) {
 #endif
 }
 
+struct Pending {
+    PathString path;
+    platform::EntryId id; // who it was when listed: a folder swapped in later is not entered
+};
+
+void skip(const CollectHooks& hooks, const PathString& path, std::error_code ec) {
+    if (hooks.skipped)
+        hooks.skipped(path, ec);
+}
+
 // Lists one folder into the found lists; returns its subfolders, still to be visited.
-std::vector<PathString> listFolder(const PathString& folder, const CollectHooks& hooks) {
-    std::vector<PathString> pending;
+std::vector<Pending> listFolder(const PathString& folder, const platform::EntryId& id,
+                                const CollectHooks& hooks) {
+    std::vector<Pending> pending;
     const PathString base = WithSeparator(folder);
-    platform::FolderEnumerator listing{std::filesystem::path(base)};
-    if (listing.error()) {
-        if (hooks.skipped)
-            hooks.skipped(folder, listing.error());
-        return pending;
-    }
+    platform::FolderEnumerator listing{std::filesystem::path(base), id};
     platform::FolderEntry entry;
     while (listing.next(entry)) {
         if (entry.name.empty() || entry.name.front() == Char('.'))
@@ -43,8 +49,7 @@ std::vector<PathString> listFolder(const PathString& folder, const CollectHooks&
             if (platform::isLink(p)) {
                 kind = platform::EntryKind::Link;
             } else if (auto ec = platform::readAttributes(p, word)) {
-                if (hooks.skipped)
-                    hooks.skipped(full, ec);
+                skip(hooks, full, ec);
                 continue;
             } else {
                 kind = (word & platform::attr::Directory) ? platform::EntryKind::Directory
@@ -53,16 +58,23 @@ std::vector<PathString> listFolder(const PathString& folder, const CollectHooks&
         }
         switch (kind) {
         case platform::EntryKind::Link:
+        case platform::EntryKind::KernelView:
             break;
         case platform::EntryKind::Directory:
             FoundFolders.push_back(full);
-            pending.push_back(std::move(full));
+            pending.push_back({std::move(full), entry.id});
+            break;
+        case platform::EntryKind::File:
+            FoundFiles.push_back(std::move(full));
             break;
         default:
-            FoundFiles.push_back(std::move(full));
+            skip(hooks, full, platform::refusal(platform::Refusal::NotFileOrFolder));
             break;
         }
     }
+    // Unlistable, or the listing broke off: the folder is not complete.
+    if (listing.error())
+        skip(hooks, folder, listing.error());
     if (hooks.yield)
         hooks.yield();
     return pending;
@@ -106,8 +118,8 @@ void CollectFolder(const PathString& folder, bool reset, const CollectHooks& hoo
     }
     // One pending stack per folder being visited, as a recursion would hold them, but on the
     // heap: a deep tree cannot exhaust the call stack.
-    std::vector<std::vector<PathString>> stacks;
-    stacks.push_back(listFolder(folder, hooks));
+    std::vector<std::vector<Pending>> stacks;
+    stacks.push_back(listFolder(folder, {}, hooks));
     while (!stacks.empty()) {
         if (hooks.stop && hooks.stop())
             return;
@@ -116,9 +128,9 @@ void CollectFolder(const PathString& folder, bool reset, const CollectHooks& hoo
             stacks.pop_back();
             continue;
         }
-        PathString next = std::move(top.back());
+        const Pending next = std::move(top.back());
         top.pop_back();
-        stacks.push_back(listFolder(next, hooks));
+        stacks.push_back(listFolder(next.path, next.id, hooks));
     }
 }
 

@@ -17,8 +17,9 @@ extern std::vector<PathString> FoundFolders;
 struct CollectHooks {
     /// Called once after each folder has been listed, so that the window stays responsive.
     std::function<void()> yield;
-    /// Called for a folder that cannot be listed or an entry whose kind cannot be read; the
-    /// expansion goes on without it.
+    /// Called for a folder that cannot be listed (or not to its end), an entry whose kind
+    /// cannot be read and an entry that is neither file nor folder; the expansion goes on
+    /// without it.
     std::function<void(const PathString& path, std::error_code ec)> skipped;
     /// Asked before each folder is listed; true ends the expansion where it is.
     std::function<bool()> stop;
@@ -26,9 +27,11 @@ struct CollectHooks {
 
 /// Lists \p folder completely, then its subfolders depth-first, the last found first, each
 /// completely before the next; appends files to FoundFiles and subfolders to FoundFolders.
-/// Entries whose names begin with "." are left out, and symbolic links are neither entered
-/// nor listed, so that a link loop or a link out of the tree is never followed. With \p reset
-/// both lists start again from their placeholder.
+/// Entries whose names begin with "." are left out; symbolic links, and folders where one of
+/// the kernel's virtual file systems is mounted, are neither entered nor listed; device nodes,
+/// FIFOs and sockets are skipped. A subfolder is entered only if it is still the folder listed
+/// and no part of its path has become a link. With \p reset both lists start again from their
+/// placeholder.
 void CollectFolder(const PathString& folder, bool reset, const CollectHooks& hooks = {});
 
 /// Whether a dropped name can be processed. On Windows a "?" stands where the shell could not

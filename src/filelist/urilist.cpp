@@ -1,9 +1,12 @@
 #include "filelist/urilist.h"
 
 #include <string>
+#include <system_error>
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace filelist {
@@ -59,6 +62,34 @@ std::string_view trimmed(std::string_view line) {
     return line;
 }
 
+bool sameNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && startsWithNoCase(a, b);
+}
+
+// Whether a URI's host names this machine.
+bool isThisMachine(const std::string& host) {
+    std::string lower;
+    for (const char c : host)
+        lower += c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    if (lower.empty() || lower == "localhost")
+        return true;
+#ifdef _WIN32
+    wchar_t name[256];
+    DWORD size = 256;
+    if (!GetComputerNameExW(ComputerNameDnsHostname, name, &size))
+        return false;
+    std::string own;
+    for (DWORD i = 0; i < size; ++i)
+        own += char(name[i] < 0x80 ? name[i] : '?');
+#else
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0)
+        return false;
+    const std::string own = name;
+#endif
+    return sameNoCase(host, own);
+}
+
 #ifdef _WIN32
 PathString toNative(const std::string& utf8) {
     if (utf8.empty())
@@ -69,11 +100,28 @@ PathString toNative(const std::string& utf8) {
     for (auto& c : wide)
         if (c == L'/')
             c = L'\\';
+    // One separator at the end only at a drive root.
+    while (wide.size() > 3 && wide.back() == L'\\')
+        wide.pop_back();
     return wide;
+}
+#else
+// The listed form of a local path: links resolved, no "." or "..", no "/" at the end, so that no
+// component of a row's path is a link when it is listed. A path that cannot be resolved now is
+// only tidied; the drop reports it.
+PathString canonicalPath(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path real = std::filesystem::canonical(path, ec);
+    if (!ec)
+        return real.native();
+    PathString tidy = std::filesystem::path(path).lexically_normal().native();
+    while (tidy.size() > 1 && tidy.back() == '/')
+        tidy.pop_back();
+    return tidy;
 }
 #endif
 
-// The local path of one "file:" URI, or an empty string.
+// The local path of one "file:" URI, or an empty string: only a plain absolute path.
 PathString localPath(std::string_view uri) {
     if (!startsWithNoCase(uri, "file:"))
         return {};
@@ -85,24 +133,22 @@ PathString localPath(std::string_view uri) {
         host = std::string(rest.substr(0, slash));
         rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash);
     }
-    if (rest.empty())
-        return {};
     // A query or fragment is no part of a file name; "#" and "?" in names come escaped.
     rest = rest.substr(0, rest.find_first_of("?#"));
     const std::string path = percentDecoded(rest);
-    if (path.empty())
+    // A NUL would end the name the system calls see before the one the row shows.
+    if (!path.starts_with('/') || path.find('\0') != std::string::npos)
         return {};
+    const bool local = isThisMachine(host);
 #ifdef _WIN32
-    if (!host.empty() && !startsWithNoCase(host, "localhost"))
+    if (!local)
         return toNative("//" + host + path);
-    // "/C:/dir" names C:\dir.
-    if (path.size() >= 3 && path[0] == '/' && path[2] == ':')
+    // "/C:/dir" names C:\dir; a path without a drive is no full path.
+    if (path.size() >= 4 && path[2] == ':' && path[3] == '/')
         return toNative(path.substr(1));
-    return toNative(path);
+    return {};
 #else
-    if (!host.empty() && host != "localhost")
-        return {};
-    return path;
+    return local ? canonicalPath(path) : PathString{};
 #endif
 }
 

@@ -11,8 +11,10 @@ namespace filelist {
 using PathString = std::filesystem::path::string_type;
 
 /// The local file paths of a "text/uri-list" (RFC 2483): one URI a line, "#" lines are
-/// comments; "file:" URIs of this machine only, percent-escapes decoded to the bytes they stand
-/// for. On Windows the bytes are UTF-8 and "/" becomes "\"; a host names a UNC share.
+/// comments; "file:" URIs of this machine only (no host, "localhost" or its own host name), with
+/// an absolute path, percent-escapes decoded to the bytes they stand for; a URI whose path holds
+/// a NUL is refused. Linux paths come back canonical (links resolved, no "/" at the end). On
+/// Windows the bytes are UTF-8 and "/" becomes "\"; another host names a UNC share.
 std::vector<PathString> parseUriList(std::string_view uriList);
 
 } // namespace filelist

@@ -116,17 +116,11 @@ std::optional<Info> decode(const void* data, std::size_t size) {
 
     Info info;
     info.attributes = static_cast<std::uint32_t>(readLE(body + layout->attribOffset, 4));
-    if (layout->hasValidFlags) {
-        const auto valid = static_cast<std::uint32_t>(readLE(body, 4));
-        // Samba ignores a structure whose word is not marked valid; so do we.
-        if (!(valid & AttribValid))
-            return std::nullopt;
-        info.hasCreateTime = (valid & CreateTimeValid) != 0;
-    }
+    // Samba takes the word whatever the valid flags say, and a creation time of 0 as none.
     if (layout->createTimeOffset != 0) {
         info.createTime = readLE(body + layout->createTimeOffset, 8);
-        if (!layout->hasValidFlags)
-            info.hasCreateTime = info.createTime != 0;
+        info.hasCreateTime = info.createTime != 0 &&
+                             (!layout->hasValidFlags || (readLE(body, 4) & CreateTimeValid) != 0);
     }
     return info;
 }

@@ -25,8 +25,8 @@ struct Info {
 };
 
 /// Reads a value in any form Samba or Wine writes: text only (with or without its NUL) and the
-/// structured versions 1 to 5. nullopt when the value does not parse, the structure carries no
-/// valid attribute word, or it is longer than MaxValueSize.
+/// structured versions 1 to 5. nullopt when the value does not parse or is longer than
+/// MaxValueSize.
 std::optional<Info> decode(const void* data, std::size_t size);
 
 /// The version 3 form with the "0x%x" text of the word: the one both Samba and Wine read.

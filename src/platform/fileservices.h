@@ -27,21 +27,36 @@ inline constexpr std::uint32_t Archive = 32;
 inline constexpr std::uint32_t Compressed = 2048;
 } // namespace attr
 
-/// Reads the attribute word of \p p, following a final symbolic link.
+/// Refusals of our own, for which the system has no words: reasonText() gives the German reason,
+/// reasonCode() the number of the std::errc each compares equal to.
+enum class Refusal {
+    LinkInPath = 1,  ///< a component of the path is a link (now): too_many_symbolic_link_levels
+    NotFileOrFolder, ///< a device node, FIFO or socket: invalid_argument
+    ChangedFolder,   ///< not the folder listed under that name: no_such_file_or_directory
+    NoProc,          ///< Linux without /proc: no_such_file_or_directory
+    BadStoredValue,  ///< system.ntfs_attrib of an unexpected size: io_error
+};
+std::error_code refusal(Refusal r);
+
+/// Reads the attribute word of \p p, following a final symbolic link. Device nodes, FIFOs and
+/// sockets are refused (NotFileOrFolder).
 /// @note Linux: FAT and exFAT media and CIFS mounts give the word through their drivers (FAT
 /// ioctls, user.cifs.dosattrib); elsewhere it lives in system.ntfs_attrib on NTFS volumes and
 /// in user.DOSATTRIB (no value, or one that does not parse, reads as 0), and R also comes from
-/// the mode bits of a file. Directory comes from the file type. Windows: a link's own word.
+/// the mode bits of a file. Directory comes from the file type. A stored value the process may
+/// not read counts as none: the writes report that. Windows: a link's own word.
 std::error_code readAttributes(const fs::path& p, std::uint32_t& word);
 
 /// Writes the attribute word of \p p. The caller has removed Directory and Compressed.
-/// Never follows a final symbolic link: a link in the place of the entry is refused (ELOOP /
-/// ERROR_CANT_ACCESS_FILE). Nothing is half written: on failure the entry is as it was.
+/// Never goes through a link: a path with a link in any component is refused (LinkInPath), and
+/// so are device nodes, FIFOs and sockets. Nothing is half written: on failure the entry is as
+/// it was. Bits other than R, H, S and A stay as stored.
 /// @note Linux: R of a file is also kept in its write bits (a folder's mode never changes, but
 /// the FAT and ntfs3 drivers may change it themselves); on a file system without user extended
 /// attributes, H, S and A (and R of a folder) fail with ENOTSUP, and so does a bit the driver
-/// does not keep (exFAT before Linux 6.12: all but R of a file), with a reason of its own. On
-/// NTFS, FAT and CIFS only R, H, S and A change.
+/// does not keep (exFAT before Linux 6.12: all but R of a file), with a reason of its own. The
+/// first write of a file without a stored value stores the creation time Samba shows for it,
+/// so that a later touch does not move it.
 std::error_code writeAttributes(const fs::path& p, std::uint32_t word);
 
 /// What the situation check reads of an entry, in as few system calls as the platform allows.
@@ -71,29 +86,40 @@ LocalTime presentLocalTime();
 
 /// Sets the last-write time of the file \p p to the local moment \p t, converted with the
 /// time-zone offset in force at that date (a moment in the spring-forward gap moves forward).
-/// Sub-seconds become 0; creation and access times and the contents stay as they are. Opens the
-/// file without following a final link. A date that does not exist (31.02.) is EINVAL /
-/// ERROR_INVALID_PARAMETER.
+/// Sub-seconds become 0; creation and access times and the contents stay as they are. Refuses a
+/// path with a link in any component, as writeAttributes() does. A date that does not exist
+/// (31.02.) is EINVAL / ERROR_INVALID_PARAMETER.
 std::error_code setLastWriteTime(const fs::path& p, const LocalTime& t);
 
-/// What a folder listing says of an entry's kind without a further query; Unknown where the
-/// file system does not tell (then ask readAttributes / symlinkStatus).
-enum class EntryKind { Unknown, File, Directory, Link, Other };
+/// What a folder listing says of an entry's kind; Unknown where the file system does not tell
+/// (then ask readAttributes / isLink). KernelView: a folder where one of the kernel's virtual
+/// file systems (proc, sysfs, devtmpfs …) is mounted.
+enum class EntryKind { Unknown, File, Directory, Link, Other, KernelView };
+
+/// Who a folder is, so that it is opened later only if it is still the one listed: device and
+/// inode on Linux; on Windows always empty (not compared).
+struct EntryId {
+    std::uint64_t device = 0, inode = 0;
+};
 
 struct FolderEntry {
     fs::path::string_type name; ///< the name alone, in the platform's own form
     EntryKind kind = EntryKind::Unknown;
+    EntryId id; ///< of a Directory
 };
 
 /// Lists a folder's entries one at a time: hidden and system ones, "." and ".." included.
 class FolderEnumerator {
 public:
-    explicit FolderEnumerator(const fs::path& folder);
+    /// Opens \p folder without going through a link in any component; with a non-empty
+    /// \p expected, only if it is still that folder (else ChangedFolder).
+    explicit FolderEnumerator(const fs::path& folder, const EntryId& expected = {});
     ~FolderEnumerator();
     FolderEnumerator(const FolderEnumerator&) = delete;
     FolderEnumerator& operator=(const FolderEnumerator&) = delete;
 
-    /// Why the folder could not be opened (then next() returns false at once).
+    /// Why the folder could not be opened (then next() returns false at once), or why the
+    /// listing stopped before its end.
     std::error_code error() const { return error_; }
     /// The next entry; false at the end of the listing.
     bool next(FolderEntry& entry);

@@ -1,4 +1,4 @@
-// Windows keeps the attribute word itself; this file only adds the long-path prefix, refuses
+// Windows keeps the attribute word itself; this file only adds the \\?\ prefix, refuses
 // links on writes, and converts local times with the rules of the date they name.
 #include "platform/fileservices.h"
 
@@ -22,12 +22,13 @@ constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELET
 constexpr ULONGLONG FileTimeOf1970 = 116444736000000000ULL;
 constexpr std::int64_t TicksPerSecond = 10'000'000;
 
-// The bits SetFileAttributes can set; the others (directory, compressed, reparse point …) are
-// the file system's to keep.
-constexpr DWORD SettableBits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                               FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY |
-                               FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+// The bits the apply run owns; every other bit (pinned, unpinned, offline …) stays as it is.
+constexpr DWORD OwnBits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                          FILE_ATTRIBUTE_ARCHIVE;
+// Kept by the file system itself; FileBasicInfo refuses or ignores them.
+constexpr DWORD FileSystemBits = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_COMPRESSED |
+                                 FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_SPARSE_FILE |
+                                 FILE_ATTRIBUTE_ENCRYPTED | FILE_ATTRIBUTE_DEVICE;
 
 class Handle {
 public:
@@ -45,22 +46,31 @@ private:
     HANDLE h_;
 };
 
-// The one place that gives long paths the \\?\ prefix. The prefix also switches off the
-// normalisation of "/", "." and "..", so the path is made full first.
+// The one place that gives paths the \\?\ prefix, always: so names ending in "." or " " and
+// device names like NUL are reached as they are. The prefix also switches off the
+// normalisation of "/", "." and "..", so that is done first.
 std::wstring widePath(const fs::path& p) {
-    const std::wstring& s = p.native();
-    constexpr std::size_t Limit = MAX_PATH - 12; // CreateDirectory's limit is the lowest
-    if (s.size() < Limit || s.rfind(LR"(\\?\)", 0) == 0)
+    std::wstring s = p.native();
+    if (s.rfind(LR"(\\?\)", 0) == 0 || s.rfind(LR"(\\.\)", 0) == 0)
         return s;
-    DWORD n = GetFullPathNameW(s.c_str(), 0, nullptr, nullptr);
-    if (n == 0)
-        return s;
-    std::wstring full(n, L'\0');
-    n = GetFullPathNameW(s.c_str(), n, full.data(), nullptr);
-    full.resize(n);
-    if (full.rfind(LR"(\\)", 0) == 0)
-        return LR"(\\?\UNC\)" + full.substr(2);
-    return LR"(\\?\)" + full;
+    for (wchar_t& c : s)
+        if (c == L'/')
+            c = L'\\';
+    const bool unc = s.rfind(LR"(\\)", 0) == 0;
+    if (unc || (s.size() >= 3 && s[1] == L':' && s[2] == L'\\')) {
+        s = fs::path(s).lexically_normal().native();
+    } else {
+        // Relative: only here may GetFullPathNameW drop trailing dots and blanks.
+        const DWORD n = GetFullPathNameW(s.c_str(), 0, nullptr, nullptr);
+        if (n == 0)
+            return s;
+        std::wstring full(n, L'\0');
+        full.resize(GetFullPathNameW(s.c_str(), n, full.data(), nullptr));
+        s = full;
+    }
+    if (s.rfind(LR"(\\)", 0) == 0)
+        return LR"(\\?\UNC\)" + s.substr(2);
+    return LR"(\\?\)" + s;
 }
 
 std::string toUtf8(const wchar_t* text, int length) {
@@ -77,26 +87,58 @@ bool isLinkTag(DWORD attributes, DWORD tag) {
            (tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT);
 }
 
-// Opens the entry itself, never the target of a link in its place, for changing its
-// attributes or times. Other reparse points (cloud placeholders, deduplicated files) are
-// ordinary files to the user and stay writable.
-std::error_code openForChange(const fs::path& p, HANDLE& out) {
-    out = CreateFileW(widePath(p).c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll,
-                      nullptr, OPEN_EXISTING,
+bool endsWithNoCase(const std::wstring& text, const std::wstring& tail) {
+    return text.size() >= tail.size() &&
+           CompareStringOrdinal(text.data() + text.size() - tail.size(),
+                                static_cast<int>(tail.size()), tail.data(),
+                                static_cast<int>(tail.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Whether the path of \p h is still \p wide: a junction or link swapped in for a parent folder
+// leads elsewhere. Compared without the volume, which a mapped drive names differently.
+bool reachedAsNamed(HANDLE h, const std::wstring& wide) {
+    std::wstring final(wide.size() + MAX_PATH, L'\0');
+    const DWORD n = GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_NONE);
+    if (n == 0 || n >= final.size())
+        return true; // no answer: the entry itself was still opened without following it
+    final.resize(n);
+    const std::size_t root = wide.rfind(LR"(\\?\UNC\)", 0) == 0
+                                 ? wide.find(L'\\', wide.find(L'\\', 8) + 1)
+                                 : 6; // \\?\C:
+    if (root == std::wstring::npos)
+        return true;
+    // Wine reports a name without its trailing dots and blanks; a swap changes more than those.
+    std::wstring tail = wide.substr(root);
+    for (std::wstring* s : {&tail, &final})
+        while (s->size() > 1 && (s->back() == L'\\' || s->back() == L'.' || s->back() == L' '))
+            s->pop_back();
+    return endsWithNoCase(final, tail) || endsWithNoCase(tail, final);
+}
+
+// Opens the entry itself, never the target of a link in its place or in the place of a parent
+// folder, for changing its attributes or times. Other reparse points (cloud placeholders,
+// deduplicated files) are ordinary files to the user and stay writable.
+std::error_code openForChange(const fs::path& p, HANDLE& out,
+                              DWORD access = FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES) {
+    const std::wstring wide = widePath(p);
+    out = CreateFileW(wide.c_str(), access, ShareAll, nullptr, OPEN_EXISTING,
                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (out == INVALID_HANDLE_VALUE)
         return lastError();
     FILE_ATTRIBUTE_TAG_INFO tag{};
     if (GetFileInformationByHandleEx(out, FileAttributeTagInfo, &tag, sizeof tag)) {
         if (isLinkTag(tag.FileAttributes, tag.ReparseTag))
-            return errorOf(ERROR_CANT_ACCESS_FILE);
-        return {};
+            return refusal(Refusal::LinkInPath);
+    } else {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!GetFileInformationByHandle(out, &info))
+            return lastError();
+        if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            return refusal(Refusal::LinkInPath);
     }
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(out, &info))
-        return lastError();
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        return errorOf(ERROR_CANT_ACCESS_FILE);
+    if (!reachedAsNamed(out, wide))
+        return refusal(Refusal::LinkInPath);
     return {};
 }
 
@@ -136,18 +178,49 @@ bool sameWallClock(const SYSTEMTIME& a, const SYSTEMTIME& b) {
            a.wMinute == b.wMinute && a.wSecond == b.wSecond;
 }
 
-// A local moment to UTC with the daylight-saving rule of its own date, not today's offset. A
-// moment in the spring-forward gap does not exist; like the C library's mktime it is read with
-// the offset before the change, so it moves forward by the gap.
+// The zone with its rules for every year, not only this year's.
+const DYNAMIC_TIME_ZONE_INFORMATION& localZone() {
+    static const DYNAMIC_TIME_ZONE_INFORMATION zone = [] {
+        DYNAMIC_TIME_ZONE_INFORMATION z{};
+        GetDynamicTimeZoneInformation(&z);
+        return z;
+    }();
+    return zone;
+}
+
+// The …Ex conversions take the rules of the date's own year; Wine 8 lacks them, and there the
+// zone's present rules must do.
+template <typename Ex> Ex exConversion(const char* name) {
+    return reinterpret_cast<Ex>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+
+bool localToSystem(const SYSTEMTIME& local, SYSTEMTIME& utc) {
+    using Ex = BOOL(WINAPI*)(const DYNAMIC_TIME_ZONE_INFORMATION*, const SYSTEMTIME*, SYSTEMTIME*);
+    static const Ex ex = exConversion<Ex>("TzSpecificLocalTimeToSystemTimeEx");
+    return ex ? ex(&localZone(), &local, &utc)
+              : TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc);
+}
+
+bool systemToLocal(const SYSTEMTIME& utc, SYSTEMTIME& local) {
+    using Ex = BOOL(WINAPI*)(const DYNAMIC_TIME_ZONE_INFORMATION*, const SYSTEMTIME*, SYSTEMTIME*);
+    static const Ex ex = exConversion<Ex>("SystemTimeToTzSpecificLocalTimeEx");
+    return ex ? ex(&localZone(), &utc, &local)
+              : SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
+}
+
+// A local moment to UTC with the daylight-saving rule of its own year and date, not today's
+// offset. A moment in the spring-forward gap does not exist; it is read with the offset before
+// the change, so it moves forward by the gap.
 bool localToUtc(const SYSTEMTIME& local, FILETIME& out) {
     SYSTEMTIME utc, back;
-    if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
-        !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &back))
+    if (!localToSystem(local, utc) || !systemToLocal(utc, back))
         return false;
     if (sameWallClock(local, back))
         return SystemTimeToFileTime(&utc, &out) != 0;
     TIME_ZONE_INFORMATION zone;
-    if (!GetTimeZoneInformationForYear(local.wYear, nullptr, &zone) ||
+    if (!GetTimeZoneInformationForYear(
+            local.wYear, const_cast<DYNAMIC_TIME_ZONE_INFORMATION*>(&localZone()), &zone) ||
         !SystemTimeToFileTime(&local, &out))
         return false;
     const LONGLONG minutes = zone.Bias + zone.StandardBias;
@@ -184,8 +257,12 @@ std::error_code writeAttributes(const fs::path& p, std::uint32_t word) {
     if (ec)
         return ec;
     FILE_BASIC_INFO info{}; // times 0: left as they are
-    const DWORD settable = word & SettableBits;
-    info.FileAttributes = settable ? settable : FILE_ATTRIBUTE_NORMAL;
+    if (!GetFileInformationByHandleEx(h.get(), FileBasicInfo, &info, sizeof info))
+        return lastError();
+    const DWORD kept = (info.FileAttributes & ~(OwnBits | FileSystemBits | FILE_ATTRIBUTE_NORMAL)) |
+                       (word & OwnBits);
+    info = {};
+    info.FileAttributes = kept ? kept : FILE_ATTRIBUTE_NORMAL;
     if (!SetFileInformationByHandle(h.get(), FileBasicInfo, &info, sizeof info))
         return lastError();
     return {};
@@ -197,8 +274,7 @@ std::string formatLastWrite(std::int64_t secondsSinceEpoch) {
     const FILETIME utcTime{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     SYSTEMTIME utc, local;
     // The offset of that date, not today's (FileTimeToLocalFileTime would take today's).
-    if (!FileTimeToSystemTime(&utcTime, &utc) ||
-        !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
+    if (!FileTimeToSystemTime(&utcTime, &utc) || !systemToLocal(utc, local))
         return {};
     wchar_t date[80] = {}, time[80] = {};
     const int dateLength = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &local,
@@ -256,7 +332,15 @@ struct FolderEnumerator::Impl {
     bool pending = false;
 };
 
-FolderEnumerator::FolderEnumerator(const fs::path& folder) : impl_(std::make_unique<Impl>()) {
+// Windows folders are not identified (EntryId stays empty); a folder whose path now leads
+// through a junction or link is not listed, as writes are not made through one.
+FolderEnumerator::FolderEnumerator(const fs::path& folder, const EntryId&)
+    : impl_(std::make_unique<Impl>()) {
+    HANDLE raw = INVALID_HANDLE_VALUE;
+    error_ = openForChange(folder, raw, FILE_READ_ATTRIBUTES);
+    Handle checked(raw);
+    if (error_)
+        return;
     const std::wstring pattern = widePath(folder / L"*");
     impl_->find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &impl_->data,
                                    FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
@@ -314,6 +398,8 @@ std::string reasonText(const std::error_code& ec) {
 }
 
 int reasonCode(const std::error_code& ec) {
+    if (ec.category() == refusal(Refusal::LinkInPath).category())
+        return ec.default_error_condition().value();
     return ec.value();
 }
 

@@ -6,6 +6,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+
+#ifndef _WIN32
+#include <cstddef>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 using AAI::PathString;
@@ -96,31 +110,102 @@ TEST(CollectFolder, DotNamesInsideAreLeftOutHiddenFilesAreNot) {
     EXPECT_EQ(AAI::FoundFolders.size(), 1u);
 }
 
-TEST(CollectFolder, UnlistableFolderIsReportedAndSkipped) {
-    scratch::Folder tmp;
+#ifndef _WIN32
+namespace {
+struct Collected {
     std::vector<PathString> skipped;
     AAI::CollectHooks hooks;
-    hooks.skipped = [&](const PathString& path, std::error_code ec) {
-        skipped.push_back(path);
-        EXPECT_TRUE(ec);
-    };
-    const PathString gone = (tmp.path() / "gibt-es-nicht").native();
-    AAI::CollectFolder(gone, true, hooks);
-    EXPECT_EQ(skipped, std::vector<PathString>{gone});
-    EXPECT_EQ(AAI::FoundFiles.size(), 1u);
-}
+    explicit Collected(std::function<void()> yield = {}) {
+        hooks.yield = std::move(yield);
+        hooks.skipped = [this](const PathString& path, std::error_code) {
+            skipped.push_back(path);
+        };
+    }
+};
+} // namespace
 
-#ifndef _WIN32
-TEST(CollectFolder, LinksAreNeitherEnteredNorListed) {
+TEST(CollectFolder, LinksAndSpecialFilesAreNeitherEnteredNorListed) {
     scratch::Folder tmp;
     tmp.folder("X");
     tmp.file("X/real");
     ASSERT_TRUE(scratch::makeLink(tmp.path() / "X/loop", tmp.path() / "X"));
     ASSERT_TRUE(scratch::makeLink(tmp.path() / "X/out", "/"));
     ASSERT_TRUE(scratch::makeLink(tmp.path() / "X/filelink", tmp.path() / "X/real"));
-    AAI::CollectFolder((tmp.path() / "X").native(), true);
+    const fs::path fifo = tmp.path() / "X/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    Collected c;
+    AAI::CollectFolder((tmp.path() / "X").native(), true, c.hooks);
     EXPECT_EQ(AAI::FoundFiles.size(), 2u);
     EXPECT_EQ(AAI::FoundFolders.size(), 1u);
+    EXPECT_EQ(c.skipped, std::vector<PathString>{fifo.native()}) << "counted as skipped";
+    std::uint32_t word = 0;
+    EXPECT_EQ(platform::readAttributes(fifo, word),
+              platform::refusal(platform::Refusal::NotFileOrFolder));
+    EXPECT_EQ(platform::writeAttributes(fifo, platform::attr::ReadOnly),
+              platform::refusal(platform::Refusal::NotFileOrFolder));
+}
+
+// A subfolder swapped after its parent was listed: for a link (to outside the tree) or for
+// another folder, it is not entered.
+TEST(CollectFolder, EntersOnlyTheFolderItListed) {
+    for (const bool toLink : {true, false}) {
+        scratch::Folder tmp;
+        tmp.folder("X/P");
+        tmp.file("X/P/p1");
+        const fs::path outside = tmp.folder("O"), p = tmp.path() / "X/P";
+        tmp.file("O/geheim");
+        Collected c([&] {
+            if (!fs::exists(p / "p1"))
+                return;
+            fs::rename(p, tmp.path() / "alt");
+            if (toLink)
+                fs::create_directory_symlink(outside, p);
+            else
+                fs::rename(outside, p);
+        });
+        AAI::CollectFolder((tmp.path() / "X").native(), true, c.hooks);
+        EXPECT_EQ(AAI::FoundFiles.size(), 1u) << toLink;
+        EXPECT_EQ(c.skipped, std::vector<PathString>{p.native()}) << toLink;
+    }
+}
+
+// Mounts in a child's own mount namespace, so that nothing outlives the test: the kernel's
+// views are left out, other file systems are entered; a listing that breaks off is skipped.
+TEST(CollectFolder, KernelViewsAreLeftOutOtherMountsEnteredBrokenListingsSkipped) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting needs root";
+    scratch::Folder tmp;
+    const fs::path x = tmp.folder("X"), proc = tmp.folder("X/proc"), other = tmp.folder("X/tmpfs");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("proc", proc.c_str(), "proc", 0, nullptr) != 0 ||
+            ::mount("none", other.c_str(), "tmpfs", 0, nullptr) != 0)
+            ::_exit(77);
+        std::ofstream(other / "f") << "x";
+        AAI::CollectFolder(x.native(), true);
+        const bool expected = AAI::FoundFiles.size() == 2 && AAI::FoundFolders.size() == 2 &&
+                              AAI::FoundFiles[1] == (other / "f").native();
+        // Every read of a folder fails from here on.
+        struct sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_getdents64, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
+        struct sock_fprog program = {4, filter};
+        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+            ::_exit(77);
+        Collected c;
+        AAI::CollectFolder(x.native(), true, c.hooks);
+        ::_exit(expected && c.skipped == std::vector<PathString>{x.native()} ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no mount namespace or seccomp here";
+    EXPECT_EQ(status, 0);
 }
 #endif
 
@@ -133,17 +218,4 @@ TEST(CollectFolder, DeepTreesDoNotExhaustTheStack) {
     fs::create_directories(deep);
     AAI::CollectFolder(tmp.path().native(), true);
     EXPECT_EQ(AAI::FoundFolders.size(), 61u);
-}
-
-TEST(CollectFolder, WhichDroppedFoldersGetARowOfTheirOwn) {
-#ifdef _WIN32
-    EXPECT_FALSE(AAI::DroppedFolderGetsOwnRow(L"C:\\Data"));
-    EXPECT_FALSE(AAI::DroppedFolderGetsOwnRow(L"D:\\"));
-    EXPECT_TRUE(AAI::DroppedFolderGetsOwnRow(L"\\\\server\\share\\Data"));
-#else
-    EXPECT_FALSE(AAI::DroppedFolderGetsOwnRow("/"));
-    EXPECT_FALSE(AAI::DroppedFolderGetsOwnRow("//"));
-    EXPECT_TRUE(AAI::DroppedFolderGetsOwnRow("/home/anna/Daten"));
-    EXPECT_TRUE(AAI::DroppedFolderGetsOwnRow("/mnt/c/"));
-#endif
 }

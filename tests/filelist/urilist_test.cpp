@@ -1,46 +1,52 @@
 #include "filelist/urilist.h"
 
+#include "platform/scratch.h"
+
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 using filelist::parseUriList;
 using filelist::PathString;
 
+#ifndef _WIN32
+// File URIs become their bytes, escapes decoded, names that are not UTF-8 unchanged. Only a
+// plain absolute path of this machine becomes a name; what the system calls would see
+// differently from the row (a NUL, a relative path) is refused.
+TEST(UriList, FileUrisOfThisMachineBecomeTheirBytes) {
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    const std::pair<std::string, std::vector<PathString>> cases[] = {
+        {"http://example.org/a\nfile://server/share/x\nHallo Welt\n", {}},
+        {"file:///tmp/a%00b\nfile:relativ\nfile://localhostx/tmp\n", {}},
+        {"# Kommentar\r\nfile:///tmp/a%20b.txt\r\nfile://localhost/tmp/%C3%A4\r\nfile:/tmp/x\r\n",
+         {"/tmp/a b.txt", "/tmp/\xC3\xA4", "/tmp/x"}},
+        {"file:///tmp/caf%E9%FF%3F\n", {"/tmp/caf\xE9\xFF?"}},
+        {"FILE:///tmp/\n", {"/tmp"}},
+        {"file://" + std::string(host) + "/tmp/x/\n", {"/tmp/x"}},
+        {"file:///tmp/100%\nfile:///tmp/%zz\n", {"/tmp/100%", "/tmp/%zz"}},
+    };
+    for (const auto& [list, paths] : cases)
+        EXPECT_EQ(parseUriList(list), paths) << list;
+}
+
+TEST(UriList, DroppedPathsAreCanonical) {
+    scratch::Folder dir;
+    dir.folder("echt");
+    dir.file("echt/f");
+    ASSERT_TRUE(scratch::makeLink(dir.path() / "verweis", dir.path() / "echt"));
+    const auto paths = parseUriList("file://" + (dir.path() / "verweis/./f").native() + "\n");
+    EXPECT_EQ(paths, std::vector<PathString>{(dir.path() / "echt/f").native()});
+}
+#else
 namespace {
 PathString P(const char* text) {
     return std::filesystem::path(text).native();
 }
 } // namespace
 
-#ifndef _WIN32
-TEST(UriList, FileUrisBecomeTheirBytes) {
-    const auto paths = parseUriList("# a comment\r\nfile:///tmp/a%20b.txt\r\n"
-                                    "file://localhost/tmp/%C3%A4\r\nfile:/tmp/x\r\n");
-    ASSERT_EQ(paths.size(), 3u);
-    EXPECT_EQ(paths[0], "/tmp/a b.txt");
-    EXPECT_EQ(paths[1], "/tmp/\xC3\xA4");
-    EXPECT_EQ(paths[2], "/tmp/x");
-}
-
-TEST(UriList, NamesThatAreNotUtf8ArriveUnchanged) {
-    const auto paths = parseUriList("file:///tmp/caf%E9%FF%3F\n");
-    ASSERT_EQ(paths.size(), 1u);
-    EXPECT_EQ(paths[0], "/tmp/caf\xE9\xFF?");
-}
-
-TEST(UriList, OtherHostsAndSchemesAreNoFileNames) {
-    EXPECT_TRUE(parseUriList("http://example.org/a\nfile://server/share/x\n").empty());
-    EXPECT_TRUE(parseUriList("").empty());
-    EXPECT_TRUE(parseUriList("Hallo Welt").empty());
-    EXPECT_EQ(parseUriList("FILE:///a\n").size(), 1u);
-}
-
-TEST(UriList, BrokenEscapesStayAsTheyAre) {
-    const auto paths = parseUriList("file:///tmp/100%\nfile:///tmp/%zz\n");
-    ASSERT_EQ(paths.size(), 2u);
-    EXPECT_EQ(paths[0], "/tmp/100%");
-    EXPECT_EQ(paths[1], "/tmp/%zz");
-}
-#else
 TEST(UriList, DriveAndShareUrisBecomeWindowsPaths) {
     const auto paths = parseUriList(
         "file:///C:/Daten/a%20b.txt\r\nfile://server/share/x\r\nfile:///D:/%C3%A4\r\n");
@@ -48,5 +54,8 @@ TEST(UriList, DriveAndShareUrisBecomeWindowsPaths) {
     EXPECT_EQ(paths[0], P("C:\\Daten\\a b.txt"));
     EXPECT_EQ(paths[1], P("\\\\server\\share\\x"));
     EXPECT_EQ(paths[2], std::wstring(L"D:\\\u00e4"));
+    // Only the host "localhost" itself is this machine; a path without a drive is none.
+    EXPECT_EQ(parseUriList("file://localhostx/s/x\nfile:///ohne\nfile:///C:/a%00b\n"),
+              std::vector<PathString>{P("\\\\localhostx\\s\\x")});
 }
 #endif

@@ -1,10 +1,13 @@
 // Our Linux layer and a live Samba server on 127.0.0.1 agree on the attribute word.
 #include "platform/fileservices.h"
 
+#include "apply/attributeword.h"
+#include "apply/module1.h"
 #include "interop/interop.h"
 #include "platform/scratch.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <regex>
 
@@ -135,18 +138,28 @@ TEST_F(Samba, WhatSetmodeSetsWeRead) {
     EXPECT_EQ(wordOf(f) & Rhs, attr::ReadOnly | attr::System);
 }
 
-TEST_F(Samba, ItsCreateTimeSurvivesOurWrites) {
+// A touched row as the apply run writes it: word 0, the time, the new word. The local file
+// has no stored value, so Samba shows the earliest of its times, and the touch moves that
+// time before all others: the creation time must be frozen by the first write.
+TEST_F(Samba, ItsCreateTimeSurvivesATouchedRow) {
+    SKIP_UNLESS_PINNED(scratch::pinBerlin());
     const fs::path viaSmb = putFile("alt.txt"), viaLinux = localFile("neu.txt");
-    ::sleep(1); // apart in time from the stamps our writes give, so that a changed one shows
+    const struct timespec years2010[2] = {{1262347200, 0}, {1262347200, 0}};
+    ::utimensat(AT_FDCWD, viaLinux.c_str(), years2010, 0);
+    const Module1::TouchTimeRecord saved = Module1::TouchTime;
+    Module1::TouchTime = {12, 0, 0, 15, 1, 2001};
     for (const fs::path& f : {viaSmb, viaLinux}) {
         const std::string name = f.filename(), before = allinfo(name, "create_time");
         ASSERT_FALSE(before.empty()) << name;
-        ASSERT_FALSE(writeAttributes(f, attr::Hidden | attr::Archive));
-        ASSERT_FALSE(setLastWriteTime(f, {12, 0, 0, 15, 1, 2021}));
-        ASSERT_FALSE(writeAttributes(f, attr::Hidden));
+        apply::RowFailure failure;
+        using apply::Checked, apply::Unchecked;
+        ASSERT_TRUE(apply::ApplyRow(
+            f, {Unchecked, Unchecked, Unchecked, Checked}, true, [] {}, failure))
+            << failure.reason;
         EXPECT_EQ(allinfo(name, "create_time"), before) << name;
         EXPECT_EQ(attributes(name), 0x02) << name;
     }
+    Module1::TouchTime = saved;
 }
 
 } // namespace

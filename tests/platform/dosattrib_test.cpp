@@ -45,6 +45,10 @@ TEST(DosAttrib, DecodesEveryFormSambaAndWineWrite) {
         {"v4, create time not valid", structured(4, le32(1) + le32(4) + zeros(8) + CreateTimeBytes),
          0x04, false},
         {"v5", SambaV5, 0x22, true},
+        // Samba takes the word whatever the flags say, and a creation time of 0 as none.
+        {"v5, word not flagged", "\0\0\5\0\5\0\0\0\x10\0\0\0\x22\0\0\0"s + CreateTimeBytes, 0x22,
+         true},
+        {"v5, creation time 0", "\0\0\5\0\5\0\0\0\x11\0\0\0\x22\0\0\0"s + zeros(8), 0x22, false},
     };
     for (const auto& [form, value, word, hasCreateTime] : cases) {
         const auto info = decoded(value);
@@ -58,14 +62,13 @@ TEST(DosAttrib, DecodesEveryFormSambaAndWineWrite) {
 }
 
 TEST(DosAttrib, AValueThatDoesNotParseIsNoValue) {
-    std::string wrongLevel = SambaV5, unknownVersion = SambaV5, wordNotValid = SambaV5;
+    std::string wrongLevel = SambaV5, unknownVersion = SambaV5;
     wrongLevel[4] = 4;
     unknownVersion[2] = unknownVersion[4] = 6;
-    wordNotValid[8] = 0x10;
     const std::string v2NameWithoutNul = structured(2, zeros(4) + le32(2) + std::string(45, 'A'));
     const std::string longerThanSambaReads = SambaV5 + zeros(MaxValueSize + 1 - SambaV5.size());
     for (const std::string& v : {""s, "zz"s, "0x100000000"s, wrongLevel, unknownVersion,
-                                 wordNotValid, v2NameWithoutNul, longerThanSambaReads})
+                                 v2NameWithoutNul, longerThanSambaReads})
         EXPECT_FALSE(decoded(v)) << testing::PrintToString(v);
     EXPECT_TRUE(decoded(longerThanSambaReads.substr(0, MaxValueSize)));
     // Past the text and its NUL, every cut leaves a structure without its body.

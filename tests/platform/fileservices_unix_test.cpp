@@ -1,5 +1,7 @@
 // Linux only: where the word is kept (user.DOSATTRIB and the mode bits), and what happens to a
 // process that may not write.
+#include "apply/attributeword.h"
+#include "apply/module1.h"
 #include "platform/dosattrib.h"
 #include "platform/fileservices.h"
 
@@ -18,6 +20,10 @@
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+
+namespace platform {
+void forceComponentWalk(bool on); // the walk kernels before openat2 (5.6) take
+} // namespace platform
 
 namespace {
 
@@ -126,11 +132,49 @@ TEST(UnixDosAttrib, ARewriteKeepsEveryStoredBitAndTheCreateTime) {
     EXPECT_EQ(storedValue(fresh),
               dos::encode({H, true, dos::ntTimeFromUnix(1015200000, 123456789)}));
 
-    // A value that does not parse, or is longer than Samba reads, counts as none.
+    // A value that does not parse, or is longer than Samba reads, counts as none, and the
+    // next write replaces it, also with word 0.
     for (const std::string& junk : {std::string("zz"), std::string(300, '2')}) {
         store(f, junk);
         EXPECT_EQ(wordOf(f), 0u) << junk.size();
+        ASSERT_FALSE(writeAttributes(f, 0));
+        EXPECT_EQ(storedWord(f), 0u) << junk.size();
     }
+}
+
+// Rows hold paths without links; a link put in the place of a parent folder afterwards must
+// not redirect a write out of the tree, with openat2 or with the walk before it.
+TEST(UnixLinks, APathThatNowLeadsThroughALinkIsRefusedUnchanged) {
+    scratch::Folder dir;
+    const fs::path outside = dir.folder("aussen"), target = dir.file("aussen/f.txt");
+    dir.folder("aussen/unter");
+    ::chmod(target.c_str(), 0644);
+    store(target, dos::encode({A, true, 1}));
+    const std::string valueBefore = storedValue(target);
+    const auto timeBefore = scratch::rawTimes(target).write;
+    dir.folder("baum/teil");
+    fs::remove_all(dir.path() / "baum/teil");
+    ASSERT_TRUE(scratch::makeLink(dir.path() / "baum/teil", outside));
+    for (const bool walk : {false, true}) {
+        forceComponentWalk(walk);
+        for (const fs::path& listed :
+             {dir.path() / "baum/teil/f.txt", dir.path() / "baum/teil/unter"}) {
+            for (const auto& ec : {writeAttributes(listed, R | H),
+                                   setLastWriteTime(listed, {12, 0, 0, 1, 1, 2001})}) {
+                EXPECT_EQ(ec, refusal(Refusal::LinkInPath)) << listed << walk << ec.message();
+                EXPECT_EQ(reasonText(ec), "ein Teil des Pfades ist jetzt eine Verknüpfung");
+            }
+        }
+        EXPECT_EQ(writeAttributes(dir.path() / "baum/fehlt/f.txt", 0),
+                  std::errc::no_such_file_or_directory)
+            << walk;
+        EXPECT_FALSE(writeAttributes(dir.path() / "baum", H)) << walk;
+    }
+    forceComponentWalk(false);
+    EXPECT_EQ(storedValue(target), valueBefore);
+    EXPECT_EQ(modeOf(target), 0644u);
+    EXPECT_EQ(scratch::rawTimes(target).write, timeBefore);
+    EXPECT_EQ(storedValue(outside / "unter"), "");
 }
 
 // ramfs keeps no user extended attributes; mounted in a child's own mount namespace so that
@@ -158,6 +202,18 @@ TEST(UnixNoUserXattrs, ReadOnlyStillWorksTheOthersFailWithoutHalfWrites) {
         EXPECT_EQ(writeAttributes(mnt, R), std::errc::not_supported);
         EXPECT_FALSE(writeAttributes(f, 0));
         EXPECT_NE(modeOf(f), 0444u);
+        // The time of a touched row is set before its word fails: the reason says so.
+        apply::RowFailure failure;
+        Module1::TouchTime = {12, 0, 0, 15, 1, 2021};
+        EXPECT_FALSE(apply::ApplyRow(
+            f, {apply::Grayed, apply::Grayed, apply::Grayed, apply::Checked}, true, [] {},
+            failure));
+        EXPECT_EQ(failure.ec, std::errc::not_supported);
+        EXPECT_EQ(failure.reason.rfind("Datum und Zeit wurden gesetzt", 0), 0u) << failure.reason;
+        // Without /proc the writes say why they cannot work.
+        if (::umount2("/proc", MNT_DETACH) == 0) {
+            EXPECT_EQ(writeAttributes(f, 0), refusal(Refusal::NoProc));
+        }
         return 0;
     });
     if (status == 77)
@@ -193,6 +249,25 @@ TEST_F(UnixOtherUser, SomeoneElsesFileIsRefusedUnchanged) {
     EXPECT_EQ(storedValue(f), valueBefore);
     EXPECT_EQ(modeOf(f), 0444u);
     EXPECT_EQ(scratch::rawTimes(f).write, timeBefore);
+}
+
+// user.* needs read permission: the row still shows what the mode and the type say, and a
+// write that fails halfway puts back a stored value of any length.
+TEST_F(UnixOtherUser, AnUnreadableValueStillShowsRAndAFailedWriteRestoresAnyValue) {
+    const fs::path locked = dir.file("gesperrt.txt"), open = dir.file("offen.txt");
+    ::chmod(locked.c_str(), 0400);
+    store(locked, dos::encode({H, true, 1}));
+    ::chmod(open.c_str(), 0666);
+    const std::string longValue(300, 'x');
+    store(open, longValue);
+    const int status = inChild(Nobody, [&] {
+        EXPECT_EQ(wordOf(locked), R);
+        EXPECT_EQ(writeAttributes(locked, R | H), std::errc::permission_denied);
+        EXPECT_EQ(writeAttributes(open, R), std::errc::operation_not_permitted) << "chmod";
+        return 0;
+    });
+    EXPECT_EQ(status, 0) << "a check failed as nobody";
+    EXPECT_EQ(storedValue(open), longValue);
 }
 
 TEST_F(UnixOtherUser, TheOwnerOfAFileWithoutWriteBitsChangesItsWord) {

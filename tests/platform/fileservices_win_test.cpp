@@ -40,6 +40,29 @@ TEST(WindowsPaths, LongPathsAndNamesOutsideTheCodePageWork) {
     ASSERT_FALSE(writeAttributes(f, 0));
 }
 
+// Names Windows would trim or take for devices are reached as they are; bits other than R, H,
+// S and A (a cloud file's "always keep on this device") survive a write.
+TEST(WindowsPaths, OddNamesAreReachedAndForeignBitsKept) {
+    scratch::Folder dir;
+    for (const wchar_t* name : {L"punkt.", L"blank ", L"NUL"}) {
+        const fs::path f = dir.path() / name;
+        CloseHandle(CreateFileW((LR"(\\?\)" + f.native()).c_str(), GENERIC_WRITE, 0, nullptr,
+                                CREATE_NEW, 0, nullptr));
+        const std::error_code ec = writeAttributes(f, attr::Hidden);
+        ASSERT_FALSE(ec) << f << " " << ec.message();
+        EXPECT_EQ(scratch::wordOf(f) & attr::Hidden, attr::Hidden) << f;
+        ASSERT_FALSE(writeAttributes(f, 0));
+        DeleteFileW((LR"(\\?\)" + f.native()).c_str()); // the folder's clean-up would not reach it
+    }
+    const fs::path f = dir.file("wolke.txt");
+    constexpr DWORD Pinned = 0x80000;
+    SetFileAttributesW(f.c_str(), Pinned);
+    if (!(GetFileAttributesW(f.c_str()) & Pinned))
+        GTEST_SKIP() << "this file system keeps no PINNED bit";
+    ASSERT_FALSE(writeAttributes(f, attr::Hidden));
+    EXPECT_EQ(GetFileAttributesW(f.c_str()) & (Pinned | attr::Hidden), Pinned | attr::Hidden);
+}
+
 TEST(WindowsPaths, TheHashFoldsCaseAsCompareStringOrdinalDoes) {
     // Every UTF-16 unit hashes with its upper and lower case exactly where the comparison calls
     // them equal: so equal paths never land in different buckets.

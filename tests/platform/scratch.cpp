@@ -104,12 +104,18 @@ bool underWine() {
 
 // Wine takes its zone and locale from TZ and LC_ALL when it starts (tests/run-wine.sh sets
 // them), Windows from the machine: both can only be checked.
-std::string pinBerlin() {
+std::string pinZone(const std::string& zone) {
+    if (zone != "Europe/Berlin")
+        return "a Windows process keeps the system's zone";
     TIME_ZONE_INFORMATION tz;
     return GetTimeZoneInformation(&tz) != TIME_ZONE_ID_INVALID && tz.Bias == -60 &&
                    tz.DaylightBias == -60
                ? ""
                : "the time zone is not Central European; run with TZ=Europe/Berlin";
+}
+
+std::string pinBerlin() {
+    return pinZone("Europe/Berlin");
 }
 
 std::string pinGermanDates() {
@@ -140,10 +146,14 @@ bool underWine() {
     return false;
 }
 
-std::string pinBerlin() {
-    ::setenv("TZ", "Europe/Berlin", 1);
+std::string pinZone(const std::string& zone) {
+    ::setenv("TZ", zone.c_str(), 1);
     ::tzset();
-    return fs::exists("/usr/share/zoneinfo/Europe/Berlin") ? "" : "no zone data (package tzdata)";
+    return fs::exists("/usr/share/zoneinfo/" + zone) ? "" : "no zone data (package tzdata)";
+}
+
+std::string pinBerlin() {
+    return pinZone("Europe/Berlin");
 }
 
 std::string pinGermanDates() {

@@ -55,6 +55,7 @@ std::int64_t lastWriteOf(const fs::path& p);
 
 /// Pin Europe/Berlin and German date formats for the rest of the process, as ctest does for
 /// every core test (Windows can only check them); empty, or why they cannot be pinned.
+std::string pinZone(const std::string& zone);
 std::string pinBerlin();
 std::string pinGermanDates();
 

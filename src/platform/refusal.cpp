@@ -1,0 +1,50 @@
+// The refusals of our own: one category on every system, whose codes compare equal to the
+// std::errc the system would come closest with.
+#include "platform/fileservices.h"
+
+namespace platform {
+
+namespace {
+
+class RefusalCategory : public std::error_category {
+public:
+    const char* name() const noexcept override { return "dateimark"; }
+
+    std::string message(int r) const override {
+        switch (static_cast<Refusal>(r)) {
+        case Refusal::LinkInPath:
+            return "ein Teil des Pfades ist jetzt eine Verknüpfung";
+        case Refusal::NotFileOrFolder:
+            return "weder Datei noch Ordner (Gerät, FIFO oder Socket)";
+        case Refusal::ChangedFolder:
+            return "der Ordner wurde seit der Eintragung ersetzt";
+        case Refusal::NoProc:
+            return "/proc ist nicht eingehängt; ohne /proc kann nichts geändert werden";
+        case Refusal::BadStoredValue:
+            return "system.ntfs_attrib hat eine unerwartete Länge";
+        }
+        return "unbekannt";
+    }
+
+    std::error_condition default_error_condition(int r) const noexcept override {
+        switch (static_cast<Refusal>(r)) {
+        case Refusal::LinkInPath:
+            return std::errc::too_many_symbolic_link_levels;
+        case Refusal::NotFileOrFolder:
+            return std::errc::invalid_argument;
+        case Refusal::BadStoredValue:
+            return std::errc::io_error;
+        default:
+            return std::errc::no_such_file_or_directory;
+        }
+    }
+};
+
+} // namespace
+
+std::error_code refusal(Refusal r) {
+    static const RefusalCategory category;
+    return {static_cast<int>(r), category};
+}
+
+} // namespace platform
