@@ -930,6 +930,9 @@ void Win32Window::showInfo(const std::string& name, const std::string& descripti
             CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0,
                             0, 0, infoDialog_, nullptr, instance, nullptr);
         const auto hints = InfoText::ButtonHints();
+        // The link captions wrap onto up to three lines: a size smaller than the window's keeps
+        // all three inside the buttons' height.
+        const HFONT buttonFont = makeFont(dpi_, L"Microsoft Sans Serif", 700, false);
         for (int i = 0; i < 4; ++i) {
             const InfoButton& b = InfoButtons[i];
             // No button is the default: Enter activates only the one that has the focus.
@@ -938,7 +941,7 @@ void Win32Window::showInfo(const std::string& name, const std::string& descripti
                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_MULTILINE, scale(b.left),
                 scale(b.top), scale(b.width), scale(b.height), infoDialog_,
                 reinterpret_cast<HMENU>(UINT_PTR(i)), instance, nullptr);
-            SendMessageW(button, WM_SETFONT, WPARAM(font_), FALSE);
+            SendMessageW(button, WM_SETFONT, WPARAM(buttonFont), FALSE);
             TOOLINFOW tool{};
             tool.cbSize = sizeof tool;
             tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
