@@ -854,7 +854,8 @@ constexpr InfoButton InfoButtons[4] = {
     {5700, 5700, 1995, 555, L"Zur Registrierung über meine Web-Site gehen"},
     {7860, 5700, 1455, 555, L"Dieses Fenster &schliessen"},
 };
-constexpr UINT InfoLabelId = 100, InfoPictureId = 101;
+// Out of the range of IDOK and IDCANCEL, which the dialog manager sends for Enter and Escape.
+constexpr UINT InfoLabelId = 100, InfoPictureId = 101, FirstInfoButtonId = 110;
 
 struct InfoState {
     platform::Toolkit* toolkit;
@@ -865,12 +866,13 @@ LRESULT CALLBACK infoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     auto* state = reinterpret_cast<InfoState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     switch (message) {
     case WM_COMMAND: {
-        const UINT id = LOWORD(wParam);
+        const UINT id = LOWORD(wParam) - FirstInfoButtonId;
         if (id < 3 && state)
             AAP::ShellOpen(*state->toolkit, InfoText::LinkTargets()[id], platform::ShowNormal);
         else if (id == 3)
             ShowWindow(hwnd, SW_HIDE);
-        // Escape (IDCANCEL) leaves the dialog open: only the close button and box close it.
+        // Enter with no button focused (IDOK) starts nothing; Escape (IDCANCEL) leaves the
+        // dialog open: only the close button and the close box close it.
         return 0;
     }
     case WM_DRAWITEM:
@@ -940,7 +942,7 @@ void Win32Window::showInfo(const std::string& name, const std::string& descripti
                 0, L"BUTTON", b.caption,
                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_MULTILINE, scale(b.left),
                 scale(b.top), scale(b.width), scale(b.height), infoDialog_,
-                reinterpret_cast<HMENU>(UINT_PTR(i)), instance, nullptr);
+                reinterpret_cast<HMENU>(UINT_PTR(FirstInfoButtonId + UINT(i))), instance, nullptr);
             SendMessageW(button, WM_SETFONT, WPARAM(buttonFont), FALSE);
             TOOLINFOW tool{};
             tool.cbSize = sizeof tool;
