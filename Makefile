@@ -2,7 +2,7 @@
 CMAKE_PRESET := default
 BUILD := build
 
-.PHONY: run test bench build format package windows package
+.PHONY: run test bench build format package windows
 
 run:
 	scripts/setup.sh run
@@ -24,7 +24,7 @@ test:
 bench:
 	scripts/setup.sh bench
 	cmake --preset $(CMAKE_PRESET) >/dev/null
-	cmake --build --preset $(CMAKE_PRESET) --target benchmarks
+	cmake --build --preset $(CMAKE_PRESET) --target benchmarks windows_benchmarks
 	bench/run.sh $(BUILD)
 
 format:

@@ -7,3 +7,10 @@ for b in "$build"/bench/bench_*; do
     echo "== $(basename "$b")"
     "$b"
 done
+# The Windows window's benchmarks, under Wine in a virtual X server.
+for b in "$build"/windows/bench/bench_*.exe; do
+    [[ -f $b ]] || continue
+    echo "== $(basename "$b") (Wine)"
+    WINEPREFIX=$(realpath "$build")/wineprefix WINE_WITH_DISPLAY=1 \
+        xvfb-run -a "$(dirname "$0")/../tests/run-wine.sh" "$b"
+done

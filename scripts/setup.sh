@@ -21,7 +21,8 @@ test)
            qemu-system-x86 linux-image-amd64 busybox-static kmod cpio e2fsprogs mtools dosfstools
            exfatprogs cifs-utils)
     ;;
-bench) pkgs+=(locales tzdata attr findutils) ;;
+bench) pkgs+=(locales tzdata attr findutils xauth xvfb g++-mingw-w64-x86-64-posix
+              mingw-w64-x86-64-dev wine wine64) ;;
 package) pkgs+=(dpkg-dev) ;;
 windows) pkgs+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev) ;;
 run) ;;
