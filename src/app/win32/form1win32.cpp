@@ -799,24 +799,31 @@ void Win32Window::listSort(int key, int order) {
     if (n < 2)
         return;
     // Sort keys of the column texts as the user reads them, by the user's locale, ignoring
-    // case; compared as bytes.
-    std::vector<std::string> keys(n);
+    // case; compared as bytes. One buffer holds them all: a million small strings would cost
+    // more than the keys.
+    std::string keys;
+    std::vector<std::uint32_t> start(n + 1);
+    std::wstring text;
     for (std::size_t i = 0; i < n; ++i) {
-        const std::wstring text = key == filelist::NameColumn
-                                      ? rows.at(i).path
-                                      : Widen(filelist::CellText(rows.at(i), key));
+        text = key == filelist::NameColumn ? rows.at(i).path
+                                           : Widen(filelist::CellText(rows.at(i), key));
         const int size =
             LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.c_str(),
                           int(text.size()), nullptr, 0, nullptr, nullptr, 0);
-        keys[i].resize(std::size_t(std::max(size, 0)));
+        start[i] = std::uint32_t(keys.size());
+        keys.resize(keys.size() + std::size_t(std::max(size, 0)));
         LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.c_str(),
-                      int(text.size()), reinterpret_cast<LPWSTR>(keys[i].data()), size, nullptr,
-                      nullptr, 0);
+                      int(text.size()), reinterpret_cast<LPWSTR>(keys.data() + start[i]), size,
+                      nullptr, nullptr, 0);
     }
+    start[n] = std::uint32_t(keys.size());
+    auto keyOf = [&](std::uint32_t i) {
+        return std::string_view(keys.data() + start[i], start[i + 1] - start[i]);
+    };
     std::vector<std::uint32_t> permutation(n);
     std::iota(permutation.begin(), permutation.end(), 0u);
     std::stable_sort(permutation.begin(), permutation.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return order == 1 ? keys[b] < keys[a] : keys[a] < keys[b];
+        return order == 1 ? keyOf(b) < keyOf(a) : keyOf(a) < keyOf(b);
     });
     rows.reorder(permutation);
     anchor_ = -1;
