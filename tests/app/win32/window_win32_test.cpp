@@ -198,13 +198,35 @@ TEST_F(Win32WindowTest, ADropOfTheShellsFileListEntersTheRowsAndStartSetsTheBoxe
     }
     EXPECT_EQ(names, (std::vector<std::wstring>{b.native(), a.native()}));
 
+    // Wine hands a file manager's drag over as a file list sent to the window: taken where it
+    // lands on the list.
+    const fs::path c = dir.file("c.txt");
+    for (const auto [y, rows] : {std::pair{-20L, 2}, {40L, 3}}) { // above the list, then on it
+        const std::wstring names = c.native() + L'\0' + L'\0';
+        const HGLOBAL global = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * 2);
+        auto* files = static_cast<DROPFILES*>(GlobalLock(global));
+        files->pFiles = sizeof(DROPFILES);
+        files->fWide = TRUE;
+        RECT list;
+        GetWindowRect(window.list(), &list);
+        MapWindowPoints(nullptr, window.hwnd(), reinterpret_cast<POINT*>(&list), 2);
+        files->pt = {list.left + 40, list.top + y};
+        std::memcpy(files + 1, names.data(), names.size() * 2);
+        GlobalUnlock(global);
+        SendMessageW(window.hwnd(), WM_DROPFILES, WPARAM(global), 0);
+        toolkit.yield();
+        while (window.logic().dropRunning())
+            toolkit.yield();
+        EXPECT_EQ(SendMessageW(window.list(), LVM_GETITEMCOUNT, 0, 0), rows) << y;
+    }
+
     // One click ticks the empty box; "&Start" writes it.
     SendMessageW(window.named("AttribChk", 4), BM_CLICK, 0, 0);
     EXPECT_EQ(SendMessageW(window.named("AttribChk", 4), BM_GETCHECK, 0, 0), BST_CHECKED);
     SendMessageW(window.named("Btn", 8), BM_CLICK, 0, 0);
     window.flushStatus();
     EXPECT_EQ(panel(window.status(), 1), L"Fertig");
-    for (const fs::path& p : {a, b})
+    for (const fs::path& p : {a, b, c})
         EXPECT_TRUE(GetFileAttributesW(p.c_str()) & FILE_ATTRIBUTE_HIDDEN) << p;
 
     // The file stays for the reader on the Linux side, when asked for.
