@@ -35,6 +35,8 @@ enum class Refusal {
     ChangedFolder,   ///< not the folder listed under that name: no_such_file_or_directory
     NoProc,          ///< Linux without /proc: no_such_file_or_directory
     BadStoredValue,  ///< system.ntfs_attrib of an unexpected size: io_error
+    OldExfatDriver,  ///< exFAT before Linux 6.12 keeps only R of a file: not_supported
+    NotKept,         ///< the file system's driver drops the bit: not_supported
 };
 std::error_code refusal(Refusal r);
 

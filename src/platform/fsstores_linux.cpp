@@ -23,33 +23,6 @@ constexpr std::uint32_t Changeable = attr::ReadOnly | attr::Hidden | attr::Syste
 constexpr std::uint32_t Normal = 0x80;
 constexpr const char* CifsAttribName = "user.cifs.dosattrib";
 
-// Failures that the system's errno texts would not explain. Their numbers compare equal to
-// ENOTSUP, and that is the code the user is shown.
-enum class Refusal { OldExfatDriver = 1, NotKept };
-
-class RefusalCategory : public std::error_category {
-public:
-    const char* name() const noexcept override { return "dateimark.fsstore"; }
-    std::string message(int code) const override {
-        switch (static_cast<Refusal>(code)) {
-        case Refusal::OldExfatDriver:
-            return "Der exFAT-Treiber dieses Linux-Kernels kann nur den Schreibschutz von "
-                   "Dateien setzen (H, S und A erst ab Linux 6.12)";
-        case Refusal::NotKept:
-            return "Das Dateisystem behält dieses Attribut hier nicht";
-        }
-        return "?";
-    }
-    std::error_condition default_error_condition(int) const noexcept override {
-        return std::errc::not_supported;
-    }
-};
-
-std::error_code refused(Refusal why) {
-    static const RefusalCategory category;
-    return {static_cast<int>(why), category};
-}
-
 std::error_code lastError() {
     return {errno, std::generic_category()};
 }
@@ -89,7 +62,7 @@ std::uint32_t wordFromMode(const struct stat& st) {
 
 std::error_code writeFromMode(const char* path, const struct stat& st, std::uint32_t wanted) {
     if ((wanted & ~attr::ReadOnly) != 0 || (S_ISDIR(st.st_mode) && wanted != 0))
-        return refused(Refusal::OldExfatDriver);
+        return refusal(Refusal::OldExfatDriver);
     if (S_ISDIR(st.st_mode) || (wanted != 0) == ((st.st_mode & 0222) == 0))
         return {};
     // The driver keeps only the write bits its fmask allows and refuses any other mix.
@@ -101,7 +74,7 @@ std::error_code writeFromMode(const char* path, const struct stat& st, std::uint
         return lastError();
     if (((after.st_mode & 0222) == 0) != (wanted != 0)) {
         ::chmod(path, st.st_mode & 07777);
-        return refused(Refusal::NotKept);
+        return refusal(Refusal::NotKept);
     }
     return {};
 }
@@ -138,7 +111,7 @@ std::error_code writeFat(const char* path, const struct stat& st, std::uint32_t 
         return ec;
     if ((kept & Changeable) != (next & Changeable)) {
         setFat(fd.fd, old);
-        return refused(Refusal::NotKept);
+        return refusal(Refusal::NotKept);
     }
     return {};
 }

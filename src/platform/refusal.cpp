@@ -22,6 +22,11 @@ public:
             return "/proc ist nicht eingehängt; ohne /proc kann nichts geändert werden";
         case Refusal::BadStoredValue:
             return "system.ntfs_attrib hat eine unerwartete Länge";
+        case Refusal::OldExfatDriver:
+            return "Der exFAT-Treiber dieses Linux-Kernels kann nur den Schreibschutz von "
+                   "Dateien setzen (H, S und A erst ab Linux 6.12)";
+        case Refusal::NotKept:
+            return "Das Dateisystem behält dieses Attribut hier nicht";
         }
         return "unbekannt";
     }
@@ -34,6 +39,9 @@ public:
             return std::errc::invalid_argument;
         case Refusal::BadStoredValue:
             return std::errc::io_error;
+        case Refusal::OldExfatDriver:
+        case Refusal::NotKept:
+            return std::errc::not_supported;
         default:
             return std::errc::no_such_file_or_directory;
         }

@@ -3,8 +3,10 @@
 # leaves FS.log and FS.rc in RESULTS, says DM-EXIT=<status> on the console and powers off.
 results=$1
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-export HOME=/root TMPDIR=/tmp LC_ALL=C.UTF-8 TZ=UTC
-mount -t tmpfs -o size=1g tmpfs /tmp
+export HOME=/root TMPDIR=/dm-tmp LC_ALL=C.UTF-8 TZ=UTC
+# A scratch space of its own: a tmpfs over /tmp would hide the build when it lies under /tmp.
+mkdir -p /dm-tmp
+mount -t tmpfs -o size=1g tmpfs /dm-tmp
 mount -t tmpfs tmpfs /run
 mkdir -p /run/lock
 # Drivers and ciphers load on demand from the kernel's own modules.
