@@ -26,6 +26,7 @@ constexpr wchar_t InfoClass[] = L"DateimarkInfoForm";
 constexpr UINT FirstControlId = 1000;
 constexpr UINT RefocusField = WM_APP + 2;
 constexpr UINT_PTR StatusTimer = 1;
+constexpr UINT DpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
 constexpr DWORD StatusInterval = 40; // ms
 
 int windowDpi(HWND hwnd) {
@@ -250,12 +251,7 @@ void Win32Window::buildControls() {
 
     UINT id = FirstControlId;
     for (const app::ControlSpec* design : order) {
-        int left = design->left, top = design->top;
-        if (!design->container.empty()) { // group boxes hold no children on Win32: offset
-            const app::ControlSpec& frame = app::Control(design->container);
-            left += frame.left;
-            top += frame.top;
-        }
+        const RECT at = placeOf(*design);
         const std::wstring caption = Widen(design->caption);
         const wchar_t* cls = L"BUTTON";
         DWORD style = WS_CHILD | WS_VISIBLE, exStyle = 0;
@@ -302,8 +298,8 @@ void Win32Window::buildControls() {
             style |= SBARS_TOOLTIPS;
             break;
         }
-        const HWND w = CreateWindowExW(exStyle, cls, caption.c_str(), style, px(left), px(top),
-                                       px(design->width), px(design->height), hwnd_,
+        const HWND w = CreateWindowExW(exStyle, cls, caption.c_str(), style, at.left, at.top,
+                                       at.right - at.left, at.bottom - at.top, hwnd_,
                                        reinterpret_cast<HMENU>(UINT_PTR(id)), instance, nullptr);
         SendMessageW(w, WM_SETFONT, WPARAM(design->bold ? bold_ : font_), FALSE);
         if (design->maxLength > 0)
@@ -323,18 +319,7 @@ void Win32Window::buildControls() {
     const auto columns = app::Columns();
     for (std::size_t c = 0; c < columns.size(); ++c) {
         std::wstring header = Widen(columns[c].header);
-        int width = px(columns[c].width);
-        if (int(c) == filelist::DateColumn) {
-            // The date column takes what its widest text needs, never less than its design.
-            const std::wstring widest = Widen(platform::formatLastWrite(1230494338));
-            const HDC dc = GetDC(list_);
-            const HGDIOBJ old = SelectObject(dc, font_);
-            SIZE extent{};
-            GetTextExtentPoint32W(dc, widest.c_str(), int(widest.size()), &extent);
-            SelectObject(dc, old);
-            ReleaseDC(list_, dc);
-            width = std::max(width, int(extent.cx) + px(240));
-        }
+        const int width = columnWidth(int(c));
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
         column.fmt = columns[c].centred ? LVCFMT_CENTER : LVCFMT_LEFT;
@@ -348,8 +333,7 @@ void Win32Window::buildControls() {
     DragAcceptFiles(hwnd_, TRUE);
 
     status_ = named("Status");
-    const int parts[2] = {px(app::StatisticsPanelWidth), -1};
-    SendMessageW(status_, SB_SETPARTS, 2, LPARAM(parts));
+    setStatusParts();
     SendMessageW(status_, SB_SETTEXTW, 0, LPARAM(L"0 Dateien"));
 
     SendMessageW(named("Bar"), PBM_SETRANGE32, 0, 100);
@@ -363,6 +347,61 @@ void Win32Window::buildControls() {
         L"Klicken Sie hier, um zur aktuellen Internetausgabe der Quarn zu gelangen ...";
     tool.lpszText = logoHint.data();
     SendMessageW(tips_, TTM_ADDTOOLW, 0, LPARAM(&tool));
+}
+
+RECT Win32Window::placeOf(const app::ControlSpec& design) const {
+    int left = design.left, top = design.top;
+    if (!design.container.empty()) { // group boxes hold no children on Win32: offset
+        const app::ControlSpec& frame = app::Control(design.container);
+        left += frame.left;
+        top += frame.top;
+    }
+    return {px(left), px(top), px(left + design.width), px(top + design.height)};
+}
+
+int Win32Window::columnWidth(int column) const {
+    const int width = px(app::Columns()[std::size_t(column)].width);
+    if (column != filelist::DateColumn)
+        return width;
+    // The date column takes what its widest text needs, never less than its design.
+    const std::wstring widest = Widen(platform::formatLastWrite(1230494338));
+    const HDC dc = GetDC(list_);
+    const HGDIOBJ old = SelectObject(dc, font_);
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, widest.c_str(), int(widest.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(list_, dc);
+    return std::max(width, int(extent.cx) + px(240));
+}
+
+void Win32Window::setStatusParts() {
+    const int parts[2] = {px(app::StatisticsPanelWidth), -1};
+    SendMessageW(status_, SB_SETPARTS, 2, LPARAM(parts));
+}
+
+void Win32Window::rescale(int dpi, const RECT& suggested) {
+    // Moved to a screen of other dots per inch: every twip gets its new size.
+    dpi_ = dpi;
+    const HFONT oldFont = font_, oldBold = bold_;
+    font_ = makeFont(dpi_, L"Microsoft Sans Serif", 825, false);
+    bold_ = makeFont(dpi_, L"Microsoft Sans Serif", 825, true);
+    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    for (const app::ControlSpec& design : app::Controls()) {
+        const HWND w = named(std::string(design.name), design.index);
+        const RECT at = placeOf(design);
+        SendMessageW(w, WM_SETFONT, WPARAM(design.bold ? bold_ : font_), TRUE);
+        if (design.kind == app::Kind::StatusBar)
+            SendMessageW(w, WM_SIZE, 0, 0); // docks itself
+        else
+            SetWindowPos(w, nullptr, at.left, at.top, at.right - at.left, at.bottom - at.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    for (int c = 0; c < int(app::Columns().size()); ++c)
+        SendMessageW(list_, LVM_SETCOLUMNWIDTH, WPARAM(c), columnWidth(c));
+    setStatusParts();
+    DeleteObject(oldFont);
+    DeleteObject(oldBold);
 }
 
 LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -452,6 +491,9 @@ LRESULT Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case Win32Toolkit::PostedWork:
         toolkit_.runPosted();
+        return 0;
+    case DpiChanged:
+        rescale(HIWORD(wParam), *reinterpret_cast<RECT*>(lParam));
         return 0;
     case WM_CLOSE:
         logic_->Form_Unload();

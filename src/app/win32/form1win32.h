@@ -4,6 +4,7 @@
 // marks live in the rows and are painted as the selection.
 #pragma once
 
+#include "app/controls.h"
 #include "app/form1.h"
 #include "app/formcontrols.h"
 #include "app/win32/win32toolkit.h"
@@ -78,6 +79,10 @@ private:
     LRESULT onNotify(NMHDR* header);
     bool onListInput(UINT message, WPARAM wParam, LPARAM lParam);
     void buildControls();
+    RECT placeOf(const app::ControlSpec& design) const;
+    int columnWidth(int column) const;
+    void setStatusParts();
+    void rescale(int dpi, const RECT& suggested);
     HWND control(app::Ctl control, int index) const;
     std::size_t pending() const;
     void markByMouse(int item, bool ctrl, bool shift);

@@ -177,6 +177,18 @@ TEST_F(Win32WindowTest, IsBuiltFromTheTable) {
               L"Ziehen Sie die zu bearbeitenden Dateien in die obige Liste ...");
 }
 
+TEST_F(Win32WindowTest, MovedToADenserScreenEveryTwipGetsItsNewSize) {
+    RECT suggested;
+    GetWindowRect(window.hwnd(), &suggested);
+    SendMessageW(window.hwnd(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144),
+                 LPARAM(&suggested));
+    const app::ControlSpec& start = app::Control("Btn", 8);
+    RECT r;
+    GetWindowRect(window.named("Btn", 8), &r);
+    EXPECT_EQ(r.right - r.left, MulDiv(start.width, 144, 1440));
+    EXPECT_EQ(r.bottom - r.top, MulDiv(start.height, 144, 1440));
+}
+
 TEST_F(Win32WindowTest, ADropOfTheShellsFileListEntersTheRowsAndStartSetsTheBoxes) {
     const fs::path folder = dir.folder("Ordner");
     const fs::path a = dir.file("Ordner/a.txt");
