@@ -25,19 +25,25 @@ void put32(QByteArray& out, std::uint32_t v) {
     put16(out, std::uint16_t(v >> 16));
 }
 
+// The header of an icon's or cursor's image: a bitmap of double height (the picture, then the
+// AND mask) with \p bits per pixel.
+void putImageHeader(QByteArray& out, int w, int h, std::uint16_t bits) {
+    put32(out, 40);
+    put32(out, std::uint32_t(w));
+    put32(out, std::uint32_t(2 * h));
+    put16(out, 1);
+    put16(out, bits);
+    for (int i = 0; i < 6; ++i)
+        put32(out, 0);
+}
+
 // One image of an icon in the classic form every Windows reads: a 32-bit bottom-up bitmap of
 // double height, then the 1-bit AND mask.
 QByteArray iconBitmap(const QImage& source) {
     const QImage image = source.convertToFormat(QImage::Format_ARGB32);
     const int w = image.width(), h = image.height();
     QByteArray out;
-    put32(out, 40);
-    put32(out, std::uint32_t(w));
-    put32(out, std::uint32_t(2 * h));
-    put16(out, 1);
-    put16(out, 32);
-    for (int i = 0; i < 6; ++i)
-        put32(out, 0);
+    putImageHeader(out, w, h, 32);
     for (int y = h - 1; y >= 0; --y)
         for (int x = 0; x < w; ++x)
             put32(out, image.pixel(x, y));
@@ -83,13 +89,7 @@ QByteArray curFile(const QCursor& cursor) {
     const QImage mask = cursor.mask().toImage().convertToFormat(QImage::Format_Mono);
     const int w = shape.width(), h = shape.height(), stride = ((w + 31) / 32) * 4;
     QByteArray bits;
-    put32(bits, 40);
-    put32(bits, std::uint32_t(w));
-    put32(bits, std::uint32_t(2 * h));
-    put16(bits, 1);
-    put16(bits, 1);
-    for (int i = 0; i < 6; ++i)
-        put32(bits, 0);
+    putImageHeader(bits, w, h, 1);
     put32(bits, 0x000000);
     put32(bits, 0xffffff);
     auto on = [](const QImage& image, int x, int y) { return image.pixelIndex(x, y) == 1; };
