@@ -32,8 +32,8 @@ Figures measure(win32kit::Win32Toolkit& toolkit, std::size_t rows) {
     // Names in an order unlike the sorted one, as a drop of many folders gives them.
     f.enter = seconds([&] {
         for (std::size_t i = 0; i < rows; ++i)
-            store.insertTop(L"C:\\Daten\\Ordner" + std::to_wstring((i * 7919) % 5000) +
-                                L"\\Datei" + std::to_wstring(i) + L".txt",
+            store.insertTop(L"C:\\Daten\\Ordner" + std::to_wstring((i * 7919) % 5000) + L"\\Datei" +
+                                std::to_wstring(i) + L".txt",
                             false);
         window.listRowsAdded();
         UpdateWindow(window.list());

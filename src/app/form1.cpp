@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "apply/attributeword.h"
+#include "apply/filetimestuff.h"
 #include "apply/module1.h"
 #include "filelist/aai.h"
 #include "info/aam.h"
@@ -426,6 +427,7 @@ void Form1::SetNewAttributes() {
     ui_.setBarMax(barMax_);
     ui_.setPointer(platform::Pointer::Hourglass);
     const bool touching = ui_.value(Ctl::TouchChk, 0) != apply::Unchecked;
+    const platform::LocalTime moment = FileTimeStuff::TouchMoment();
     const apply::BoxValues boxes = {ui_.value(Ctl::AttribChk, 1), ui_.value(Ctl::AttribChk, 2),
                                     ui_.value(Ctl::AttribChk, 3), ui_.value(Ctl::AttribChk, 4)};
     lastRepaint_ = {};
@@ -440,7 +442,7 @@ void Form1::SetNewAttributes() {
         const std::filesystem::path path(row.path);
         apply::RowFailure failure;
         const bool done = apply::ApplyRow(
-            path, boxes, touching,
+            path, boxes, touching ? &moment : nullptr,
             [&] { UserInfo("Attribute werden übertragen: " + shown(row.path)); }, failure);
         if (done)
             continue;

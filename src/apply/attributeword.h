@@ -9,6 +9,8 @@
 #include <string>
 #include <system_error>
 
+#include "platform/fileservices.h"
+
 namespace apply {
 
 /// Values of a three-state box.
@@ -30,14 +32,17 @@ struct RowFailure {
     std::string reason; ///< the platform's reason text, naming the step where that helps
 };
 
-/// Applies the boxes to one entry and, with \p touching, gives a file the entered moment
-/// (folders keep their time). \p announce runs once the word has been read, before anything is
-/// written. A failure after the word was cleared for touching puts the old word back before it
-/// is reported (naming the time as set when it was); a time stamp that cannot be set is reported
-/// after the attributes were written.
+/// Applies the boxes to one entry and, with a \p moment, gives a file that last-write time
+/// (folders keep their time). Every step goes to the one entry opened at the start, whatever
+/// happens to its name meanwhile: the word is read, \p announce runs, the time is set, the word
+/// is written once. So an interruption at any moment leaves the entry's attributes as they were
+/// or as they were meant to be. A time that cannot be set is reported after the attributes were
+/// written; where the attributes cannot be written, the reason says whether the time was set
+/// and, when the entry could not be put back as it was, which attributes it has now.
 /// @return true when everything was done; otherwise \p failure says why.
-bool ApplyRow(const std::filesystem::path& path, const BoxValues& boxes, bool touching,
-              const std::function<void()>& announce, RowFailure& failure);
+bool ApplyRow(const std::filesystem::path& path, const BoxValues& boxes,
+              const platform::LocalTime* moment, const std::function<void()>& announce,
+              RowFailure& failure);
 
 /// Builds the reason line of the question box: the reason text, " (Code ", the number, ")".
 std::string ReasonLine(const RowFailure& failure);

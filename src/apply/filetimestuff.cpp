@@ -5,11 +5,14 @@
 
 namespace FileTimeStuff {
 
-std::error_code SetLastWriteTime(const std::filesystem::path& path) {
+platform::LocalTime TouchMoment() {
     using namespace Module1;
-    const platform::LocalTime moment{TouchTime[Hour], TouchTime[Minute], TouchTime[Second],
-                                     TouchTime[Day],  TouchTime[Month],  TouchTime[Year]};
-    return platform::setLastWriteTime(path, moment);
+    return {TouchTime[Hour], TouchTime[Minute], TouchTime[Second],
+            TouchTime[Day],  TouchTime[Month],  TouchTime[Year]};
+}
+
+std::error_code SetLastWriteTime(const std::filesystem::path& path) {
+    return platform::setLastWriteTime(path, TouchMoment());
 }
 
 } // namespace FileTimeStuff

@@ -1,10 +1,15 @@
 // FileTimeStuff: the writer of a file's last-write time, for the apply run.
 #pragma once
 
+#include "platform/fileservices.h"
+
 #include <filesystem>
 #include <system_error>
 
 namespace FileTimeStuff {
+
+/// The moment in Module1::TouchTime.
+platform::LocalTime TouchMoment();
 
 /// Gives the file \p path the local moment in Module1::TouchTime as its last-write time,
 /// converted with the time-zone offset in force at that date; its other times stay. Returns the

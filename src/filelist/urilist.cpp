@@ -141,6 +141,9 @@ PathString localPath(std::string_view uri) {
         return {};
     const bool local = isThisMachine(host);
 #ifdef _WIN32
+    // "file://./X" and "file://?/X" would name \\.\X and \\?\X: devices, not shares.
+    if (host == "." || host == "?")
+        return {};
     if (!local)
         return toNative("//" + host + path);
     // "/C:/dir" names C:\dir; a path without a drive is no full path.

@@ -37,29 +37,11 @@ enum class Refusal {
     BadStoredValue,  ///< system.ntfs_attrib of an unexpected size: io_error
     OldExfatDriver,  ///< exFAT before Linux 6.12 keeps only R of a file: not_supported
     NotKept,         ///< the file system's driver drops the bit: not_supported
+    KernelView,  ///< on one of the kernel's own file systems (proc, sysfs …): permission_denied
+    TimeNotKept, ///< the file system cannot hold the moment: value_too_large
+    DevicePath,  ///< a Windows device name (\\.\…, \\?\GLOBALROOT…): invalid_argument
 };
 std::error_code refusal(Refusal r);
-
-/// Reads the attribute word of \p p, following a final symbolic link. Device nodes, FIFOs and
-/// sockets are refused (NotFileOrFolder).
-/// @note Linux: FAT and exFAT media and CIFS mounts give the word through their drivers (FAT
-/// ioctls, user.cifs.dosattrib); elsewhere it lives in system.ntfs_attrib on NTFS volumes and
-/// in user.DOSATTRIB (no value, or one that does not parse, reads as 0), and R also comes from
-/// the mode bits of a file. Directory comes from the file type. A stored value the process may
-/// not read counts as none: the writes report that. Windows: a link's own word.
-std::error_code readAttributes(const fs::path& p, std::uint32_t& word);
-
-/// Writes the attribute word of \p p. The caller has removed Directory and Compressed.
-/// Never goes through a link: a path with a link in any component is refused (LinkInPath), and
-/// so are device nodes, FIFOs and sockets. Nothing is half written: on failure the entry is as
-/// it was. Bits other than R, H, S and A stay as stored.
-/// @note Linux: R of a file is also kept in its write bits (a folder's mode never changes, but
-/// the FAT and ntfs3 drivers may change it themselves); on a file system without user extended
-/// attributes, H, S and A (and R of a folder) fail with ENOTSUP, and so does a bit the driver
-/// does not keep (exFAT before Linux 6.12: all but R of a file), with a reason of its own. The
-/// first write of a file without a stored value stores the creation time Samba shows for it,
-/// so that a later touch does not move it.
-std::error_code writeAttributes(const fs::path& p, std::uint32_t word);
 
 /// What the situation check reads of an entry, in as few system calls as the platform allows.
 struct EntryState {
@@ -67,8 +49,71 @@ struct EntryState {
     std::int64_t lastWrite = 0; ///< seconds since 1970-01-01 UTC
 };
 
-/// Reads the attribute word and the last-write time of \p p (following a final link).
+/// A local wall-clock moment, whole seconds.
+struct LocalTime {
+    int hour = 0, minute = 0, second = 0, day = 1, month = 1, year = 1970;
+};
+
+/// One file or folder, opened once for every step of a row: each read and write reaches the
+/// entry that was opened, also when its name is renamed or replaced meanwhile. It is opened
+/// without going through a link in any component (a final link too: LinkInPath); device nodes,
+/// FIFOs and sockets are refused (NotFileOrFolder), and so is anything on one of the kernel's
+/// own file systems (KernelView) or, on Windows, a device name (DevicePath).
+/// @note Linux: FAT and exFAT media and CIFS mounts keep the word in their drivers (FAT ioctls,
+/// user.cifs.dosattrib), NTFS volumes in system.ntfs_attrib, every other file system in
+/// user.DOSATTRIB (no value, or one that does not parse, reads as 0); R of a file is also its
+/// missing write bits, Directory comes from the file type. The store is chosen per mount, never
+/// per device number (which the kernel reuses). A stored value the process may not read counts
+/// as none: the writes report that. Windows: the handle is opened for changing attributes, which
+/// a read-only file allows.
+class PinnedEntry {
+public:
+    explicit PinnedEntry(const fs::path& p);
+    ~PinnedEntry();
+    PinnedEntry(const PinnedEntry&) = delete;
+    PinnedEntry& operator=(const PinnedEntry&) = delete;
+
+    /// Why the entry could not be opened; every other call then returns it too.
+    std::error_code error() const { return error_; }
+
+    /// The attribute word and the last-write time as they are now.
+    std::error_code query(EntryState& out) const;
+
+    /// Sets R, H, S and A to those of \p word; every other stored bit stays as it is. What was
+    /// written is read back: a bit the file system does not keep fails. On failure the entry is
+    /// put back as it was where it can be (the caller queries to learn whether it was).
+    /// @note Linux: R of a file is also kept in its write bits (a folder's mode never changes,
+    /// but the FAT and ntfs3 drivers may change it themselves); without user extended
+    /// attributes, H, S and A (and R of a folder) fail with ENOTSUP, and so does a bit the
+    /// driver does not keep (exFAT before Linux 6.12: all but R of a file), with a reason of its
+    /// own. The first write of a file without a stored value stores the creation time Samba
+    /// shows for it, so that a later touch does not move it.
+    std::error_code writeAttributes(std::uint32_t word);
+
+    /// Sets the last-write time to the local moment \p t, converted with the time-zone offset
+    /// in force at that date (a moment in the spring-forward gap moves forward); sub-seconds
+    /// become 0, the other times and the contents stay. Works on a read-only file. The time is
+    /// read back: one the file system cannot hold (beyond its own step: 2 s on FAT) is put back
+    /// as it was and fails with TimeNotKept, \p kept then holding the moment the file system
+    /// would have made of it. A date that does not exist (31.02.) is EINVAL /
+    /// ERROR_INVALID_PARAMETER.
+    std::error_code setLastWriteTime(const LocalTime& t, std::int64_t* kept = nullptr);
+
+    struct Impl; ///< per system
+
+private:
+    std::unique_ptr<Impl> impl_;
+    std::error_code error_;
+};
+
+/// Reads the attribute word and the last-write time of \p p through a PinnedEntry.
 std::error_code queryEntry(const fs::path& p, EntryState& out);
+
+/// The attribute word of \p p (queryEntry without the time).
+std::error_code readAttributes(const fs::path& p, std::uint32_t& word);
+
+/// PinnedEntry(p).writeAttributes(word).
+std::error_code writeAttributes(const fs::path& p, std::uint32_t word);
 
 /// The list's date text of a moment, in local time: the C library's short date ("%x"), a blank
 /// and the time with seconds ("%X"); only the date when the local time is exactly midnight.
@@ -78,19 +123,10 @@ std::string formatLastWrite(std::int64_t secondsSinceEpoch);
 /// Reads the last-write time of \p p and formats it with formatLastWrite().
 std::error_code readLastWriteText(const fs::path& p, std::string& text);
 
-/// A local wall-clock moment, whole seconds.
-struct LocalTime {
-    int hour = 0, minute = 0, second = 0, day = 1, month = 1, year = 1970;
-};
-
 /// The present local date and time, from one reading of the clock.
 LocalTime presentLocalTime();
 
-/// Sets the last-write time of the file \p p to the local moment \p t, converted with the
-/// time-zone offset in force at that date (a moment in the spring-forward gap moves forward).
-/// Sub-seconds become 0; creation and access times and the contents stay as they are. Refuses a
-/// path with a link in any component, as writeAttributes() does. A date that does not exist
-/// (31.02.) is EINVAL / ERROR_INVALID_PARAMETER.
+/// PinnedEntry(p).setLastWriteTime(t).
 std::error_code setLastWriteTime(const fs::path& p, const LocalTime& t);
 
 /// What a folder listing says of an entry's kind; Unknown where the file system does not tell

@@ -17,7 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -60,6 +60,11 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
+    void reset(int fd) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
 
 private:
     int fd_;
@@ -128,19 +133,205 @@ std::error_code openFailure() {
     return errno == ELOOP ? refusal(Refusal::LinkInPath) : lastError();
 }
 
+enum class Store { Dos, Ntfs, Fat, Cifs };
+
+// STATX_MNT_ID_UNIQUE (Linux 6.8): a mount's id that is never given to another mount, where
+// STATX_MNT_ID and the device number come back after an unmount.
+constexpr unsigned StatxMntIdUnique = 0x4000;
+
+// The kernel's own views of itself: nothing in them is a user's file, and writing there can
+// change the running system. By the type the mount table names (devtmpfs shows tmpfs's magic).
+constexpr std::string_view KernelViews[] = {
+    "proc",         "sysfs",      "devtmpfs",    "devpts",   "cgroup",    "cgroup2",    "debugfs",
+    "tracefs",      "securityfs", "configfs",    "efivarfs", "bpf",       "pstore",     "mqueue",
+    "hugetlbfs",    "fusectl",    "binfmt_misc", "nsfs",     "autofs",    "rpc_pipefs", "nfsd",
+    "selinuxfs",    "smackfs",    "apparmorfs",  "cpuset",   "resctrl",   "xenfs",      "binder",
+    "functionfs",   "gadgetfs",   "usbfs",       "ipathfs",  "qibfs",     "pipefs",     "sockfs",
+    "anon_inodefs", "rdt",        "dmabuf",      "spufs",    "oprofilefs"};
+// Their magics, for a system without /proc; autofs and the rest the mount table must tell.
+constexpr unsigned long KernelViewMagics[] = {PROC_SUPER_MAGIC,
+                                              SYSFS_MAGIC,
+                                              DEVPTS_SUPER_MAGIC,
+                                              CGROUP_SUPER_MAGIC,
+                                              CGROUP2_SUPER_MAGIC,
+                                              DEBUGFS_MAGIC,
+                                              TRACEFS_MAGIC,
+                                              SECURITYFS_MAGIC,
+                                              0x62656570 /*configfs*/,
+                                              EFIVARFS_MAGIC,
+                                              BPF_FS_MAGIC,
+                                              PSTOREFS_MAGIC,
+                                              0x19800202 /*mqueue*/,
+                                              HUGETLBFS_MAGIC,
+                                              0x65735543 /*fusectl*/,
+                                              BINFMTFS_MAGIC,
+                                              NSFS_MAGIC,
+                                              AUTOFS_SUPER_MAGIC,
+                                              0x67596969 /*rpc_pipefs*/,
+                                              SELINUX_MAGIC,
+                                              SMACK_MAGIC,
+                                              0x6e667364 /*nfsd*/};
+
+// The type the mount table gives the mount with (non-unique) id \p mountId; empty without /proc.
+std::string mountType(std::uint64_t mountId) {
+    std::ifstream table("/proc/self/mountinfo");
+    const std::string id = std::to_string(mountId) + " ";
+    for (std::string line; std::getline(table, line);) {
+        // "36 35 98:0 /mnt1 /mnt2 rw,noatime master:1 - ext3 /dev/root rw"
+        if (line.compare(0, id.size(), id) != 0)
+            continue;
+        const std::size_t dash = line.find(" - ");
+        if (dash == std::string::npos)
+            return {};
+        return line.substr(dash + 3, line.find(' ', dash + 3) - dash - 3);
+    }
+    return {};
+}
+
+// What is known of one mount: where its words live and whether it is a kernel view.
+struct MountFacts {
+    Store store = Store::Dos;
+    bool kernelView = false;
+};
+
+// The facts of each mount, asked once per mount. The key is the mount's unique id where the
+// kernel gives one; before Linux 6.8 the reusable id together with the file system's type, read
+// for every entry (a tmpfs replaced by proc at the same id is another type).
+class Mounts {
+public:
+    struct Key {
+        std::uint64_t id = 0;
+        unsigned long type = 0; // 0 with a unique id
+        bool operator==(const Key&) const = default;
+    };
+
+    // The key of the entry \p fd, whose statx (asked with StatxMntIdUnique) is \p sx.
+    static bool keyOf(int fd, const struct statx& sx, Key& key, unsigned long& type) {
+        key.id = sx.stx_mnt_id;
+        type = 0;
+        if (sx.stx_mask & StatxMntIdUnique) {
+            key.type = 0;
+            return true;
+        }
+        struct statfs info;
+        if (::fstatfs(fd, &info) != 0)
+            return false;
+        type = static_cast<unsigned long>(info.f_type);
+        key.type = type;
+        return true;
+    }
+
+    // The facts of the mount of \p fd (an O_PATH descriptor); \p path its magic link.
+    MountFacts factsOf(int fd, const char* path, const Key& key, unsigned long type) {
+        {
+            std::lock_guard lock(mutex_);
+            for (const auto& [k, facts] : known_)
+                if (k == key)
+                    return facts;
+        }
+        if (type == 0) {
+            struct statfs info;
+            if (::fstatfs(fd, &info) == 0)
+                type = static_cast<unsigned long>(info.f_type);
+        }
+        MountFacts facts;
+        facts.kernelView = isKernelView(fd, type);
+        bool settled = true;
+        switch (fsstores::nativeStoreOf(type)) {
+        case fsstores::Native::Fat:
+            facts.store = Store::Fat;
+            break;
+        case fsstores::Native::Cifs:
+            facts.store = Store::Cifs;
+            break;
+        default:
+            // Only NTFS drivers (ntfs3, ntfs-3g over FUSE) know system.ntfs_attrib.
+            settled = probeNtfs(path, facts.store);
+            break;
+        }
+        if (settled) {
+            std::lock_guard lock(mutex_);
+            known_.emplace_back(key, facts);
+        }
+        return facts;
+    }
+
+    // A stored NTFS value that cannot be read: the mount is asked afresh next time.
+    void forget(const Key& key) {
+        std::lock_guard lock(mutex_);
+        std::erase_if(known_, [&](const auto& entry) { return entry.first == key; });
+    }
+
+private:
+    static bool isKernelView(int fd, unsigned long type) {
+        struct statx sx {};
+        if (::statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &sx) == 0 &&
+            (sx.stx_mask & STATX_MNT_ID)) {
+            if (const std::string name = mountType(sx.stx_mnt_id); !name.empty()) {
+                for (const std::string_view v : KernelViews)
+                    if (name == v)
+                        return true;
+                return false;
+            }
+        }
+        for (const unsigned long magic : KernelViewMagics)
+            if (type == magic)
+                return true;
+        return false;
+    }
+
+    // Only NTFS drivers know system.ntfs_attrib. false: this entry gave no answer (EACCES …).
+    static bool probeNtfs(const char* path, Store& store) {
+        std::uint32_t raw = 0;
+        const ssize_t n = ::getxattr(path, NtfsAttribName, &raw, sizeof raw);
+        const int code = errno;
+        store = n == sizeof raw ? Store::Ntfs : Store::Dos;
+        return n >= 0 || noUserXattrs(code) || code == ENODATA || code == ERANGE;
+    }
+
+    std::mutex mutex_;
+    // Few mounts are ever met; a short list is searched faster than a hash is made.
+    std::vector<std::pair<Key, MountFacts>> known_;
+};
+
+Mounts& mounts() {
+    static Mounts all;
+    return all;
+}
+
+fsstores::Native nativeOf(Store store) {
+    return store == Store::Fat    ? fsstores::Native::Fat
+           : store == Store::Cifs ? fsstores::Native::Cifs
+                                  : fsstores::Native::None;
+}
+
+void toStat(const struct statx& sx, struct stat& st) {
+    st = {};
+    st.st_mode = sx.stx_mode;
+    st.st_uid = sx.stx_uid;
+    st.st_gid = sx.stx_gid;
+    st.st_ino = sx.stx_ino;
+    st.st_dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    st.st_atim = {sx.stx_atime.tv_sec, sx.stx_atime.tv_nsec};
+    st.st_mtim = {sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec};
+    st.st_ctim = {sx.stx_ctime.tv_sec, sx.stx_ctime.tv_nsec};
+}
+
+constexpr unsigned StatxWanted = STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_INO |
+                                 STATX_ATIME | STATX_MTIME | STATX_CTIME | StatxMntIdUnique;
+
+} // namespace
+
 // An O_PATH descriptor pins the inode without needing read or write permission; the calls that
 // do not take such a descriptor reach the inode through its /proc name.
-struct PinnedEntry {
-    explicit PinnedEntry(const fs::path& p) : fd(openWithoutLinks(p.c_str(), O_PATH)) {
-        if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0)
-            error = openFailure();
-        else if (S_ISLNK(st.st_mode)) // swapped for a link after it was listed
-            error = refusal(Refusal::LinkInPath);
-        else if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
-            error = refusal(Refusal::NotFileOrFolder);
-        else
-            std::snprintf(procName.data(), procName.size(), "/proc/self/fd/%d", fd.get());
-    }
+struct PinnedEntry::Impl {
+    Descriptor fd{-1};
+    struct stat st {};
+    std::array<char, 32> procName{};
+    Mounts::Key mount;
+    MountFacts facts;
+    bool stale = false; // a write may have changed the mode: statx again before reading it
+    std::uint64_t shownCreateTime = 0; // what Samba shows while none is stored, before a touch
 
     // The failure of a call through procName: without /proc every one of them fails with
     // ENOENT, which would name the wrong cause.
@@ -151,92 +342,22 @@ struct PinnedEntry {
         return errorOf(code);
     }
 
-    Descriptor fd;
-    std::error_code error;
-    struct stat st {};
-    std::array<char, 32> procName{};
+    // The mode and time as they are now, where a write may have changed them.
+    std::error_code fresh() { return stale ? restat() : std::error_code(); }
+
+    // The entry as it is now, after a write.
+    std::error_code restat() {
+        struct statx sx {};
+        if (::statx(fd.get(), "", AT_EMPTY_PATH, STATX_TYPE | STATX_MODE | STATX_MTIME, &sx) != 0)
+            return lastError();
+        st.st_mode = sx.stx_mode;
+        st.st_mtim = {sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec};
+        stale = false;
+        return {};
+    }
 };
 
-enum class Store { Dos, Ntfs, Fat, Cifs };
-
-// Which store a file system uses, asked once per device: FAT, exFAT and CIFS by their type,
-// else the first getxattr of system.ntfs_attrib tells, and only NTFS drivers know that name.
-class VolumeStores {
-public:
-    Store storeOf(dev_t dev, const char* path) {
-        thread_local bool haveLast = false;
-        thread_local dev_t lastDev = 0;
-        thread_local Store lastStore = Store::Dos;
-        thread_local unsigned lastGeneration = 0;
-        if (haveLast && lastDev == dev && lastGeneration == generation_.load())
-            return lastStore;
-
-        Store store = Store::Dos;
-        bool known = false;
-        {
-            std::lock_guard lock(mutex_);
-            if (auto it = stores_.find(dev); it != stores_.end()) {
-                store = it->second;
-                known = true;
-            }
-        }
-        if (!known && (store = nativeStore(path)) != Store::Dos) {
-            std::lock_guard lock(mutex_);
-            stores_[dev] = store;
-        } else if (!known) {
-            std::uint32_t raw = 0;
-            const ssize_t n = ::getxattr(path, NtfsAttribName, &raw, sizeof raw);
-            const int code = errno;
-            if (n == sizeof raw)
-                store = Store::Ntfs;
-            else if (n >= 0 || noUserXattrs(code) || code == ENODATA || code == ERANGE)
-                store = Store::Dos;
-            else
-                return Store::Dos; // no answer from this entry (EACCES …): ask again next time
-            std::lock_guard lock(mutex_);
-            stores_[dev] = store;
-        }
-        haveLast = true;
-        lastDev = dev;
-        lastStore = store;
-        lastGeneration = generation_.load();
-        return store;
-    }
-
-    // A device number can come back for another file system after an unmount.
-    void forget(dev_t dev) {
-        std::lock_guard lock(mutex_);
-        stores_.erase(dev);
-        ++generation_;
-    }
-
-    static fsstores::Native native(Store store) {
-        return store == Store::Fat    ? fsstores::Native::Fat
-               : store == Store::Cifs ? fsstores::Native::Cifs
-                                      : fsstores::Native::None;
-    }
-
-private:
-    static Store nativeStore(const char* path) {
-        switch (fsstores::nativeStoreOf(path)) {
-        case fsstores::Native::Fat:
-            return Store::Fat;
-        case fsstores::Native::Cifs:
-            return Store::Cifs;
-        default:
-            return Store::Dos;
-        }
-    }
-
-    std::mutex mutex_;
-    std::unordered_map<dev_t, Store> stores_;
-    std::atomic<unsigned> generation_{0};
-};
-
-VolumeStores& volumeStores() {
-    static VolumeStores stores;
-    return stores;
-}
+namespace {
 
 // Read once: umask() can only be read by setting it, which races with other threads.
 mode_t processUmask() {
@@ -284,19 +405,21 @@ ssize_t readValue(const char* path, const char* name, std::string& value) {
 // The stored word of an entry: from system.ntfs_attrib or user.DOSATTRIB (0 when there is no
 // value, or one that does not parse, or the file system keeps no user attributes, or the
 // process may not read it: the mode bits and the file type still tell R and Directory).
-std::error_code readStoredWord(const char* path, dev_t dev, Store store, std::uint32_t& stored) {
-    if (store == Store::Ntfs) {
+std::error_code readStoredWord(PinnedEntry::Impl& e, std::uint32_t& stored) {
+    const char* path = e.procName.data();
+    if (e.facts.store == Store::Ntfs) {
         unsigned char raw[4];
         const ssize_t n = ::getxattr(path, NtfsAttribName, raw, sizeof raw);
         if (n == sizeof raw) {
             stored = fromLE(raw);
             return {};
         }
-        const int code = errno;
-        // The device number may belong to another file system by now: ask afresh.
-        volumeStores().forget(dev);
-        if (volumeStores().storeOf(dev, path) == Store::Ntfs)
-            return n >= 0 ? refusal(Refusal::BadStoredValue) : errorOf(code);
+        const std::error_code ec = n >= 0 ? refusal(Refusal::BadStoredValue) : e.failure();
+        // A FUSE mount that is not ntfs-3g after all: ask the mount afresh.
+        mounts().forget(e.mount);
+        e.facts = mounts().factsOf(e.fd.get(), path, e.mount, 0);
+        if (e.facts.store == Store::Ntfs)
+            return ec;
     }
     char value[dosattrib::MaxValueSize];
     const ssize_t n = ::getxattr(path, DosAttribName, value, sizeof value);
@@ -311,7 +434,7 @@ std::error_code readStoredWord(const char* path, dev_t dev, Store store, std::ui
         stored = 0;
         return {};
     }
-    return lastError();
+    return e.failure();
 }
 
 std::uint32_t composeWord(std::uint32_t stored, const struct stat& st) {
@@ -323,16 +446,19 @@ std::uint32_t composeWord(std::uint32_t stored, const struct stat& st) {
     return word;
 }
 
-std::error_code writeDosWord(const PinnedEntry& e, std::uint32_t word);
+constexpr std::uint32_t Changeable = attr::ReadOnly | attr::Hidden | attr::System | attr::Archive;
 
-std::error_code writeNtfsWord(const PinnedEntry& e, std::uint32_t word) {
+std::error_code writeDosWord(PinnedEntry::Impl& e, std::uint32_t word);
+
+std::error_code writeNtfsWord(PinnedEntry::Impl& e, std::uint32_t word) {
     const char* path = e.procName.data();
     unsigned char raw[4];
     const ssize_t n = ::getxattr(path, NtfsAttribName, raw, sizeof raw);
     if (n != sizeof raw) {
         const std::error_code ec = n >= 0 ? refusal(Refusal::BadStoredValue) : e.failure();
-        volumeStores().forget(e.st.st_dev);
-        if (volumeStores().storeOf(e.st.st_dev, path) == Store::Ntfs)
+        mounts().forget(e.mount);
+        e.facts = mounts().factsOf(e.fd.get(), path, e.mount, 0);
+        if (e.facts.store == Store::Ntfs)
             return ec;
         return writeDosWord(e, word);
     }
@@ -345,6 +471,14 @@ std::error_code writeNtfsWord(const PinnedEntry& e, std::uint32_t word) {
     const auto bytes = toLE(next);
     if (::setxattr(path, NtfsAttribName, bytes.data(), bytes.size(), 0) != 0)
         return e.failure();
+    e.stale = true; // ntfs3 and ntfs-3g change the write bits with R
+    if (::getxattr(path, NtfsAttribName, raw, sizeof raw) != sizeof raw)
+        return e.failure();
+    if ((fromLE(raw) & ChangeableOnNtfs) != (next & ChangeableOnNtfs)) {
+        const auto back = toLE(old);
+        ::setxattr(path, NtfsAttribName, back.data(), back.size(), 0);
+        return refusal(Refusal::NotKept);
+    }
     return {};
 }
 
@@ -359,7 +493,10 @@ std::uint64_t shownCreateTime(const struct stat& st) {
     return dosattrib::ntTimeFromUnix(earliest->tv_sec, earliest->tv_nsec);
 }
 
-std::error_code writeDosWord(const PinnedEntry& e, std::uint32_t word) {
+// user.DOSATTRIB and, for R of a file, the write bits. The value is written first (it needs
+// write permission), the mode second; a failure of either puts both back as they were, and what
+// was written is read back, so that a FUSE driver that answers success and keeps nothing fails.
+std::error_code writeDosWord(PinnedEntry::Impl& e, std::uint32_t word) {
     const char* path = e.procName.data();
     const bool isDir = S_ISDIR(e.st.st_mode);
 
@@ -374,15 +511,17 @@ std::error_code writeDosWord(const PinnedEntry& e, std::uint32_t word) {
     else if (errno != ENODATA)
         return e.failure();
 
-    const std::uint32_t wanted = word & ~(attr::Directory | attr::Compressed);
+    const std::uint32_t wanted = word & Changeable;
     dosattrib::Info next;
-    next.attributes =
-        wanted | (old ? old->attributes & attr::Compressed : 0) | (isDir ? attr::Directory : 0);
+    // Every bit but R, H, S and A stays as stored, whatever the caller passed.
+    next.attributes = (old ? old->attributes & ~(Changeable | attr::Directory) : 0) | wanted |
+                      (isDir ? attr::Directory : 0);
     next.hasCreateTime = true;
     // Frozen at the first write, before a touch of the row can move it.
-    next.createTime = old && old->hasCreateTime ? old->createTime : shownCreateTime(e.st);
+    next.createTime = old && old->hasCreateTime ? old->createTime : e.shownCreateTime;
     // Also written when only the creation time is new, or the old value does not parse.
-    const bool changeStore = !old || !old->hasCreateTime || next.attributes != old->attributes;
+    const bool changeStore =
+        haveStore && (!old || !old->hasCreateTime || next.attributes != old->attributes);
 
     if (!haveStore) {
         // Without user attributes only the R of a file can be kept (in its mode bits).
@@ -401,39 +540,60 @@ std::error_code writeDosWord(const PinnedEntry& e, std::uint32_t word) {
             finalMode |= (0600 | ((origMode & 044) >> 1)) & ~processUmask();
     }
 
-    if (haveStore && changeStore) {
-        const std::string value = dosattrib::encode(next);
+    // Puts the entry back as it was. Where the old value cannot be put back, the mode follows
+    // the value that stays, so that Samba and Linux programs still agree on R; the caller learns
+    // by querying what the entry holds now.
+    const auto undo = [&](std::error_code ec) {
+        const bool restored =
+            !changeStore ||
+            (hadValue ? ::setxattr(path, DosAttribName, oldValue.data(), oldValue.size(), 0)
+                      : ::removexattr(path, DosAttribName)) == 0;
+        const mode_t agreeing = restored ? origMode : finalMode;
+        if (mode != agreeing)
+            ::chmod(path, agreeing);
+        e.stale = true;
+        return ec;
+    };
+
+    const std::string value = changeStore ? dosattrib::encode(next) : std::string();
+    if (changeStore && ::setxattr(path, DosAttribName, value.data(), value.size(), 0) != 0) {
+        const std::error_code ec = e.failure();
+        // The owner of a file without write bits may write it once u+w is given back.
+        const bool mayLend = ec == std::errc::permission_denied && !isDir &&
+                             e.st.st_uid == ::geteuid() && !(origMode & S_IWUSR);
+        if (!mayLend)
+            return ec;
+        if (::chmod(path, origMode | S_IWUSR) != 0)
+            return e.failure();
+        mode = origMode | S_IWUSR;
         if (::setxattr(path, DosAttribName, value.data(), value.size(), 0) != 0) {
-            const std::error_code ec = e.failure();
-            // The owner of a file without write bits may write it once u+w is given back.
-            const bool mayLend = ec == std::errc::permission_denied && !isDir &&
-                                 e.st.st_uid == ::geteuid() && !(origMode & S_IWUSR);
-            if (!mayLend)
-                return ec;
-            if (::chmod(path, origMode | S_IWUSR) != 0)
-                return e.failure();
-            mode = origMode | S_IWUSR;
-            if (::setxattr(path, DosAttribName, value.data(), value.size(), 0) != 0) {
-                const std::error_code again = e.failure();
-                ::chmod(path, origMode);
-                return again;
-            }
+            const std::error_code again = e.failure();
+            ::chmod(path, origMode);
+            e.stale = true;
+            return again;
         }
     }
-
     if (!isDir && finalMode != mode) {
-        if (::chmod(path, finalMode) != 0) {
-            const std::error_code ec = e.failure();
-            if (haveStore && changeStore) {
-                if (hadValue)
-                    ::setxattr(path, DosAttribName, oldValue.data(), oldValue.size(), 0);
-                else
-                    ::removexattr(path, DosAttribName);
-            }
-            if (mode != origMode)
-                ::chmod(path, origMode);
+        if (::chmod(path, finalMode) != 0)
+            return undo(e.failure());
+        mode = finalMode;
+    }
+
+    if (changeStore) {
+        std::string stored;
+        const bool readBack = readValue(path, DosAttribName, stored) >= 0;
+        if (!readBack && errno != ENODATA)
+            return undo(e.failure());
+        const auto kept = readBack ? dosattrib::decode(stored.data(), stored.size()) : std::nullopt;
+        if (!kept || kept->attributes != next.attributes)
+            return undo(refusal(Refusal::NotKept));
+    }
+    if (mode != origMode) {
+        e.stale = true;
+        if (auto ec = e.restat())
             return ec;
-        }
+        if ((e.st.st_mode & 07777) != mode)
+            return undo(refusal(Refusal::NotKept));
     }
     return {};
 }
@@ -444,23 +604,134 @@ int daysInMonth(int month, int year) {
     return month == 2 && leap ? 29 : Days[month - 1];
 }
 
+// The UTC moment of a local wall-clock time, with the offset in force at that date.
+std::error_code utcOf(const LocalTime& t, std::time_t& when) {
+    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > daysInMonth(t.month, t.year) ||
+        t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 59)
+        return errorOf(EINVAL);
+    struct tm local {};
+    local.tm_year = t.year - 1900;
+    local.tm_mon = t.month - 1;
+    local.tm_mday = t.day;
+    local.tm_hour = t.hour;
+    local.tm_min = t.minute;
+    local.tm_sec = t.second;
+    local.tm_isdst = -1; // the offset in force at that date, not today's
+    struct tm asked = local;
+    errno = 0;
+    when = std::mktime(&local);
+    if (when == static_cast<std::time_t>(-1) && errno != 0)
+        return lastError();
+    if (local.tm_hour != t.hour || local.tm_min != t.minute || local.tm_mday != t.day) {
+        // In the hour skipped when clocks go forward: read with the offset before the change,
+        // so the moment moves forward by the gap. glibc moves it backward where summer time is
+        // the standard time (Europe/Dublin).
+        const std::time_t wall = ::timegm(&asked);
+        const std::time_t dayBefore = wall - 86400;
+        struct tm before {};
+        if (!::localtime_r(&dayBefore, &before))
+            return errorOf(EINVAL);
+        when = wall - before.tm_gmtoff;
+    }
+    return {};
+}
+
 } // namespace
 
-std::error_code queryEntry(const fs::path& p, EntryState& out) {
-    struct stat st;
-    if (::stat(p.c_str(), &st) != 0)
-        return lastError();
-    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
-        return refusal(Refusal::NotFileOrFolder);
-    out.lastWrite = st.st_mtim.tv_sec;
-    const Store store = volumeStores().storeOf(st.st_dev, p.c_str());
-    if (store == Store::Fat || store == Store::Cifs)
-        return fsstores::readWord(VolumeStores::native(store), p.c_str(), st, out.attributes);
-    std::uint32_t stored = 0;
-    if (auto ec = readStoredWord(p.c_str(), st.st_dev, store, stored))
+PinnedEntry::PinnedEntry(const fs::path& p) : impl_(std::make_unique<Impl>()) {
+    Impl& e = *impl_;
+    e.fd.reset(openWithoutLinks(p.c_str(), O_PATH));
+    struct statx sx {};
+    if (e.fd.get() < 0 || ::statx(e.fd.get(), "", AT_EMPTY_PATH, StatxWanted, &sx) != 0) {
+        error_ = openFailure();
+        return;
+    }
+    toStat(sx, e.st);
+    e.shownCreateTime = shownCreateTime(e.st);
+    if (S_ISLNK(e.st.st_mode)) { // swapped for a link after it was listed
+        error_ = refusal(Refusal::LinkInPath);
+        return;
+    }
+    if (!S_ISREG(e.st.st_mode) && !S_ISDIR(e.st.st_mode)) {
+        error_ = refusal(Refusal::NotFileOrFolder);
+        return;
+    }
+    std::snprintf(e.procName.data(), e.procName.size(), "/proc/self/fd/%d", e.fd.get());
+    unsigned long type = 0;
+    if (!Mounts::keyOf(e.fd.get(), sx, e.mount, type)) {
+        error_ = lastError();
+        return;
+    }
+    e.facts = mounts().factsOf(e.fd.get(), e.procName.data(), e.mount, type);
+    if (e.facts.kernelView)
+        error_ = refusal(Refusal::KernelView);
+}
+
+PinnedEntry::~PinnedEntry() = default;
+
+std::error_code PinnedEntry::query(EntryState& out) const {
+    if (error_)
+        return error_;
+    Impl& e = *impl_;
+    if (auto ec = e.fresh())
         return ec;
-    out.attributes = composeWord(stored, st);
+    out.lastWrite = e.st.st_mtim.tv_sec;
+    if (e.facts.store == Store::Fat || e.facts.store == Store::Cifs)
+        return fsstores::readWord(nativeOf(e.facts.store), e.fd.get(), e.st, out.attributes);
+    std::uint32_t stored = 0;
+    if (auto ec = readStoredWord(e, stored))
+        return ec;
+    out.attributes = composeWord(stored, e.st);
     return {};
+}
+
+std::error_code PinnedEntry::writeAttributes(std::uint32_t word) {
+    if (error_)
+        return error_;
+    Impl& e = *impl_;
+    if (auto ec = e.fresh())
+        return ec;
+    switch (e.facts.store) {
+    case Store::Ntfs:
+        return writeNtfsWord(e, word);
+    case Store::Fat:
+    case Store::Cifs:
+        e.stale = true; // the drivers keep R of a file in its write bits too
+        return fsstores::writeWord(nativeOf(e.facts.store), e.fd.get(), e.st, word);
+    default:
+        return writeDosWord(e, word);
+    }
+}
+
+std::error_code PinnedEntry::setLastWriteTime(const LocalTime& t, std::int64_t* kept) {
+    if (error_)
+        return error_;
+    std::time_t when = 0;
+    if (auto ec = utcOf(t, when))
+        return ec;
+    Impl& e = *impl_;
+    const struct timespec before = e.st.st_mtim;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
+    if (::utimensat(AT_FDCWD, e.procName.data(), times, 0) != 0)
+        return e.failure();
+    if (auto ec = e.restat())
+        return ec;
+    // FAT keeps even seconds only; every other store keeps the second as given.
+    const std::int64_t step = e.facts.store == Store::Fat ? 2 : 1;
+    const std::int64_t held = e.st.st_mtim.tv_sec;
+    if (held <= when - step || held > when) {
+        if (kept)
+            *kept = held;
+        const struct timespec back[2] = {{0, UTIME_OMIT}, before};
+        ::utimensat(AT_FDCWD, e.procName.data(), back, 0);
+        e.stale = true;
+        return refusal(Refusal::TimeNotKept);
+    }
+    return {};
+}
+
+std::error_code queryEntry(const fs::path& p, EntryState& out) {
+    return PinnedEntry(p).query(out);
 }
 
 std::error_code readAttributes(const fs::path& p, std::uint32_t& word) {
@@ -472,16 +743,11 @@ std::error_code readAttributes(const fs::path& p, std::uint32_t& word) {
 }
 
 std::error_code writeAttributes(const fs::path& p, std::uint32_t word) {
-    const PinnedEntry entry(p);
-    if (entry.error)
-        return entry.error;
-    // The one place that chooses the store of a file system.
-    const Store store = volumeStores().storeOf(entry.st.st_dev, entry.procName.data());
-    if (store == Store::Ntfs)
-        return writeNtfsWord(entry, word);
-    if (store != Store::Dos)
-        return fsstores::writeWord(VolumeStores::native(store), entry.fd.get(), entry.st, word);
-    return writeDosWord(entry, word);
+    return PinnedEntry(p).writeAttributes(word);
+}
+
+std::error_code setLastWriteTime(const fs::path& p, const LocalTime& t) {
+    return PinnedEntry(p).setLastWriteTime(t);
 }
 
 std::string formatLastWrite(std::int64_t secondsSinceEpoch) {
@@ -496,10 +762,10 @@ std::string formatLastWrite(std::int64_t secondsSinceEpoch) {
 }
 
 std::error_code readLastWriteText(const fs::path& p, std::string& text) {
-    struct stat st;
-    if (::stat(p.c_str(), &st) != 0)
-        return lastError();
-    text = formatLastWrite(st.st_mtim.tv_sec);
+    EntryState state;
+    if (auto ec = queryEntry(p, state))
+        return ec;
+    text = formatLastWrite(state.lastWrite);
     return {};
 }
 
@@ -511,92 +777,7 @@ LocalTime presentLocalTime() {
             local.tm_mday, local.tm_mon + 1, local.tm_year + 1900};
 }
 
-std::error_code setLastWriteTime(const fs::path& p, const LocalTime& t) {
-    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > daysInMonth(t.month, t.year) ||
-        t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 59)
-        return errorOf(EINVAL);
-    struct tm local {};
-    local.tm_year = t.year - 1900;
-    local.tm_mon = t.month - 1;
-    local.tm_mday = t.day;
-    local.tm_hour = t.hour;
-    local.tm_min = t.minute;
-    local.tm_sec = t.second;
-    local.tm_isdst = -1; // the offset in force at that date, not today's
-    struct tm asked = local;
-    errno = 0;
-    std::time_t when = std::mktime(&local);
-    if (when == static_cast<std::time_t>(-1) && errno != 0)
-        return lastError();
-    if (local.tm_hour != t.hour || local.tm_min != t.minute || local.tm_mday != t.day) {
-        // In the hour skipped when clocks go forward: read with the offset before the change,
-        // so the moment moves forward by the gap. glibc moves it backward where summer time is
-        // the standard time (Europe/Dublin).
-        const std::time_t wall = ::timegm(&asked);
-        const std::time_t dayBefore = wall - 86400;
-        struct tm before {};
-        if (!::localtime_r(&dayBefore, &before))
-            return errorOf(EINVAL);
-        when = wall - before.tm_gmtoff;
-    }
-
-    const PinnedEntry entry(p);
-    if (entry.error)
-        return entry.error;
-    const struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
-    if (::utimensat(AT_FDCWD, entry.procName.data(), times, 0) != 0)
-        return entry.failure();
-    return {};
-}
-
 namespace {
-
-// The kernel's own views of itself: nothing in them is a user's file, and writing there can
-// change the running system.
-constexpr std::string_view KernelViews[] = {
-    "proc",       "sysfs",    "devtmpfs", "devpts", "cgroup", "cgroup2", "debugfs",   "tracefs",
-    "securityfs", "configfs", "efivarfs", "bpf",    "pstore", "mqueue",  "hugetlbfs", "fusectl"};
-constexpr unsigned long KernelViewMagics[] = {
-    PROC_SUPER_MAGIC,          SYSFS_MAGIC,     DEVPTS_SUPER_MAGIC, CGROUP_SUPER_MAGIC,
-    CGROUP2_SUPER_MAGIC,       DEBUGFS_MAGIC,   TRACEFS_MAGIC,      SECURITYFS_MAGIC,
-    0x62656570 /* configfs */, EFIVARFS_MAGIC,  BPF_FS_MAGIC,       PSTOREFS_MAGIC,
-    0x19800202 /* mqueue */,   HUGETLBFS_MAGIC, 0x65735543 /* fusectl */};
-
-// The type the mount table gives the file system of \p dev; empty without /proc.
-std::string mountType(dev_t dev) {
-    std::ifstream table("/proc/self/mountinfo");
-    const std::string id = std::to_string(major(dev)) + ":" + std::to_string(minor(dev));
-    for (std::string line; std::getline(table, line);) {
-        // "36 35 98:0 /mnt1 /mnt2 rw,noatime master:1 - ext3 /dev/root rw"
-        std::size_t field = line.find(' ', line.find(' ') + 1);
-        if (line.compare(field + 1, id.size() + 1, id + " ") != 0)
-            continue;
-        const std::size_t dash = line.find(" - ");
-        if (dash == std::string::npos)
-            continue;
-        return line.substr(dash + 3, line.find(' ', dash + 3) - dash - 3);
-    }
-    return {};
-}
-
-// Asked once per device; devtmpfs only the mount table tells from tmpfs.
-bool isKernelView(dev_t dev, const char* path) {
-    static std::mutex mutex;
-    static std::unordered_map<dev_t, bool> known;
-    std::lock_guard lock(mutex);
-    if (auto it = known.find(dev); it != known.end())
-        return it->second;
-    bool view = false;
-    if (const std::string type = mountType(dev); !type.empty()) {
-        for (const std::string_view v : KernelViews)
-            view = view || type == v;
-    } else if (struct statfs fsInfo; ::statfs(path, &fsInfo) == 0) {
-        for (const unsigned long magic : KernelViewMagics)
-            view = view || static_cast<unsigned long>(fsInfo.f_type) == magic;
-    }
-    known[dev] = view;
-    return view;
-}
 
 EntryKind kindOf(mode_t mode) {
     if (S_ISREG(mode))
@@ -610,26 +791,33 @@ EntryKind kindOf(mode_t mode) {
 
 struct FolderEnumerator::Impl {
     DIR* dir = nullptr;
-    dev_t device = 0;
-    std::string path;
+    std::uint64_t mountId = 0;
 };
 
 FolderEnumerator::FolderEnumerator(const fs::path& folder, const EntryId& expected)
     : impl_(std::make_unique<Impl>()) {
     const int fd = openWithoutLinks(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    struct stat st;
-    if (fd < 0 || ::fstat(fd, &st) != 0) {
+    struct statx sx {};
+    Mounts::Key key;
+    unsigned long type = 0;
+    if (fd < 0 || ::statx(fd, "", AT_EMPTY_PATH, StatxWanted, &sx) != 0) {
         error_ = openFailure();
     } else if (expected.inode != 0 &&
-               (st.st_dev != expected.device || st.st_ino != expected.inode)) {
+               (makedev(sx.stx_dev_major, sx.stx_dev_minor) != expected.device ||
+                sx.stx_ino != expected.inode)) {
         error_ = refusal(Refusal::ChangedFolder);
+    } else if (!Mounts::keyOf(fd, sx, key, type)) {
+        error_ = lastError();
+    } else if (const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+               mounts().factsOf(fd, proc.c_str(), key, type).kernelView) {
+        // Dropped directly or met in the walk: the kernel's views are never listed.
+        error_ = refusal(Refusal::KernelView);
     } else if (!(impl_->dir = ::fdopendir(fd))) {
         error_ = lastError();
     }
     if (!impl_->dir && fd >= 0)
         ::close(fd);
-    impl_->device = st.st_dev;
-    impl_->path = folder.native();
+    impl_->mountId = sx.stx_mnt_id;
 }
 
 FolderEnumerator::~FolderEnumerator() {
@@ -664,16 +852,25 @@ bool FolderEnumerator::next(FolderEntry& entry) {
         return true;
     }
     // A folder is opened later by its path: remember who it is now.
-    struct stat st;
-    if (::fstatat(::dirfd(impl_->dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    const int dir = ::dirfd(impl_->dir);
+    struct statx sx {};
+    if (::statx(dir, d->d_name, AT_SYMLINK_NOFOLLOW, StatxWanted, &sx) != 0) {
         entry.kind = EntryKind::Unknown;
         return true;
     }
-    entry.kind = kindOf(st.st_mode);
-    entry.id = {st.st_dev, st.st_ino};
-    if (entry.kind == EntryKind::Directory && st.st_dev != impl_->device &&
-        isKernelView(st.st_dev, (impl_->path + "/" + d->d_name).c_str()))
-        entry.kind = EntryKind::KernelView;
+    entry.kind = kindOf(sx.stx_mode);
+    entry.id = {makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_ino};
+    if (entry.kind == EntryKind::Directory && sx.stx_mnt_id != impl_->mountId) {
+        // Another mount begins here: list it only if it is no kernel view.
+        const Descriptor fd(::openat(dir, d->d_name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        Mounts::Key key;
+        unsigned long type = 0;
+        const std::string proc = "/proc/self/fd/" + std::to_string(fd.get());
+        if (fd.get() < 0 || !Mounts::keyOf(fd.get(), sx, key, type))
+            entry.kind = EntryKind::Unknown;
+        else if (mounts().factsOf(fd.get(), proc.c_str(), key, type).kernelView)
+            entry.kind = EntryKind::KernelView;
+    }
     return true;
 }
 

@@ -2,6 +2,7 @@
 // links on writes, and converts local times with the rules of the date they name.
 #include "platform/fileservices.h"
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,26 @@ public:
 private:
     HANDLE h_;
 };
+
+// A name in the device namespace (\\.\PhysicalDrive0, \\?\GLOBALROOT\Device\…) reaches a
+// device, not a file or folder; only \\?\X:\… and \\?\UNC\… are paths of the file system.
+bool isDevicePath(const std::wstring& s) {
+    const auto starts = [&](const wchar_t* prefix) {
+        const std::size_t n = std::wcslen(prefix);
+        return s.size() >= n && CompareStringOrdinal(s.data(), static_cast<int>(n), prefix,
+                                                     static_cast<int>(n), TRUE) == CSTR_EQUAL;
+    };
+    std::wstring slashes = s.substr(0, 4);
+    for (wchar_t& c : slashes)
+        if (c == L'/')
+            c = L'\\';
+    if (slashes == LR"(\\.\)" || slashes == LR"(\??\)")
+        return true;
+    if (slashes != LR"(\\?\)")
+        return false;
+    const bool drive = s.size() >= 7 && s[5] == L':' && (s[6] == L'\\' || s[6] == L'/');
+    return !drive && !starts(LR"(\\?\UNC\)") && !starts(LR"(\\?\Volume{)");
+}
 
 // The one place that gives paths the \\?\ prefix, always: so names ending in "." or " " and
 // device names like NUL are reached as they are. The prefix also switches off the
@@ -121,6 +142,8 @@ bool reachedAsNamed(HANDLE h, const std::wstring& wide) {
 // deduplicated files) are ordinary files to the user and stay writable.
 std::error_code openForChange(const fs::path& p, HANDLE& out,
                               DWORD access = FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES) {
+    if (isDevicePath(p.native()))
+        return refusal(Refusal::DevicePath);
     const std::wstring wide = widePath(p);
     out = CreateFileW(wide.c_str(), access, ShareAll, nullptr, OPEN_EXISTING,
                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -130,6 +153,8 @@ std::error_code openForChange(const fs::path& p, HANDLE& out,
     if (GetFileInformationByHandleEx(out, FileAttributeTagInfo, &tag, sizeof tag)) {
         if (isLinkTag(tag.FileAttributes, tag.ReparseTag))
             return refusal(Refusal::LinkInPath);
+        if (tag.FileAttributes & FILE_ATTRIBUTE_DEVICE)
+            return refusal(Refusal::NotFileOrFolder);
     } else {
         BY_HANDLE_FILE_INFORMATION info{};
         if (!GetFileInformationByHandle(out, &info))
@@ -233,7 +258,117 @@ bool localToUtc(const SYSTEMTIME& local, FILETIME& out) {
 
 } // namespace
 
+struct PinnedEntry::Impl {
+    HANDLE h = INVALID_HANDLE_VALUE;
+    ~Impl() {
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+    }
+};
+
+PinnedEntry::PinnedEntry(const fs::path& p) : impl_(std::make_unique<Impl>()) {
+    error_ = openForChange(p, impl_->h);
+}
+
+PinnedEntry::~PinnedEntry() = default;
+
+std::error_code PinnedEntry::query(EntryState& out) const {
+    if (error_)
+        return error_;
+    FILE_BASIC_INFO info{};
+    if (!GetFileInformationByHandleEx(impl_->h, FileBasicInfo, &info, sizeof info))
+        return lastError();
+    out.attributes = info.FileAttributes;
+    const FILETIME written{static_cast<DWORD>(info.LastWriteTime.QuadPart),
+                           static_cast<DWORD>(info.LastWriteTime.QuadPart >> 32)};
+    out.lastWrite = secondsOf(written);
+    return {};
+}
+
+std::error_code PinnedEntry::writeAttributes(std::uint32_t word) {
+    if (error_)
+        return error_;
+    FILE_BASIC_INFO info{}; // times 0: left as they are
+    if (!GetFileInformationByHandleEx(impl_->h, FileBasicInfo, &info, sizeof info))
+        return lastError();
+    const DWORD old = info.FileAttributes;
+    const DWORD kept =
+        (old & ~(OwnBits | FileSystemBits | FILE_ATTRIBUTE_NORMAL)) | (word & OwnBits);
+    const auto set = [&](DWORD attributes) {
+        FILE_BASIC_INFO next{};
+        next.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+        return SetFileInformationByHandle(impl_->h, FileBasicInfo, &next, sizeof next) != 0;
+    };
+    if (!set(kept))
+        return lastError();
+    // A network server may answer success and keep less. A that stays after it was cleared
+    // is no loss, and Wine shows it on every file whatever is stored.
+    if (!GetFileInformationByHandleEx(impl_->h, FileBasicInfo, &info, sizeof info))
+        return lastError();
+    const DWORD checked = OwnBits & ~(kept & FILE_ATTRIBUTE_ARCHIVE ? 0 : FILE_ATTRIBUTE_ARCHIVE);
+    if ((info.FileAttributes & checked) != (kept & checked)) {
+        set(old & ~(FileSystemBits | FILE_ATTRIBUTE_NORMAL));
+        return refusal(Refusal::NotKept);
+    }
+    return {};
+}
+
+namespace {
+
+ULONGLONG ticksOf(const FILETIME& ft) {
+    return (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+// FAT keeps even seconds only, exFAT hundredths; NTFS and the rest 100 ns.
+ULONGLONG timeStepOf(HANDLE h) {
+    wchar_t name[MAX_PATH + 1] = {};
+    if (!GetVolumeInformationByHandleW(h, nullptr, 0, nullptr, nullptr, nullptr, name,
+                                       MAX_PATH + 1))
+        return 1;
+    if (CompareStringOrdinal(name, 3, L"FAT", 3, TRUE) == CSTR_EQUAL)
+        return 2 * TicksPerSecond;
+    if (CompareStringOrdinal(name, -1, L"exFAT", -1, TRUE) == CSTR_EQUAL)
+        return TicksPerSecond / 100;
+    return 1;
+}
+
+} // namespace
+
+std::error_code PinnedEntry::setLastWriteTime(const LocalTime& t, std::int64_t* kept) {
+    if (error_)
+        return error_;
+    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > daysInMonth(t.month, t.year) ||
+        t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 ||
+        t.second > 59 || t.year < 1601 || t.year > 30827)
+        return errorOf(ERROR_INVALID_PARAMETER);
+    SYSTEMTIME local{};
+    local.wYear = static_cast<WORD>(t.year);
+    local.wMonth = static_cast<WORD>(t.month);
+    local.wDay = static_cast<WORD>(t.day);
+    local.wHour = static_cast<WORD>(t.hour);
+    local.wMinute = static_cast<WORD>(t.minute);
+    local.wSecond = static_cast<WORD>(t.second);
+    FILETIME when;
+    if (!localToUtc(local, when))
+        return lastError();
+
+    const HANDLE h = impl_->h;
+    FILETIME before{}, held{};
+    if (!GetFileTime(h, nullptr, nullptr, &before) || !SetFileTime(h, nullptr, nullptr, &when) ||
+        !GetFileTime(h, nullptr, nullptr, &held))
+        return lastError();
+    if (ticksOf(held) != ticksOf(when) && ticksOf(when) - ticksOf(held) >= timeStepOf(h)) {
+        if (kept)
+            *kept = secondsOf(held);
+        SetFileTime(h, nullptr, nullptr, &before);
+        return refusal(Refusal::TimeNotKept);
+    }
+    return {};
+}
+
 std::error_code queryEntry(const fs::path& p, EntryState& out) {
+    if (isDevicePath(p.native()))
+        return refusal(Refusal::DevicePath);
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(widePath(p).c_str(), GetFileExInfoStandard, &data))
         return lastError();
@@ -243,29 +378,19 @@ std::error_code queryEntry(const fs::path& p, EntryState& out) {
 }
 
 std::error_code readAttributes(const fs::path& p, std::uint32_t& word) {
-    const DWORD a = GetFileAttributesW(widePath(p).c_str());
-    if (a == INVALID_FILE_ATTRIBUTES)
-        return lastError();
-    word = a;
+    EntryState state;
+    if (auto ec = queryEntry(p, state))
+        return ec;
+    word = state.attributes;
     return {};
 }
 
 std::error_code writeAttributes(const fs::path& p, std::uint32_t word) {
-    HANDLE raw = INVALID_HANDLE_VALUE;
-    const std::error_code ec = openForChange(p, raw);
-    Handle h(raw);
-    if (ec)
-        return ec;
-    FILE_BASIC_INFO info{}; // times 0: left as they are
-    if (!GetFileInformationByHandleEx(h.get(), FileBasicInfo, &info, sizeof info))
-        return lastError();
-    const DWORD kept = (info.FileAttributes & ~(OwnBits | FileSystemBits | FILE_ATTRIBUTE_NORMAL)) |
-                       (word & OwnBits);
-    info = {};
-    info.FileAttributes = kept ? kept : FILE_ATTRIBUTE_NORMAL;
-    if (!SetFileInformationByHandle(h.get(), FileBasicInfo, &info, sizeof info))
-        return lastError();
-    return {};
+    return PinnedEntry(p).writeAttributes(word);
+}
+
+std::error_code setLastWriteTime(const fs::path& p, const LocalTime& t) {
+    return PinnedEntry(p).setLastWriteTime(t);
 }
 
 std::string formatLastWrite(std::int64_t secondsSinceEpoch) {
@@ -298,32 +423,6 @@ LocalTime presentLocalTime() {
     SYSTEMTIME now;
     GetLocalTime(&now);
     return {now.wHour, now.wMinute, now.wSecond, now.wDay, now.wMonth, now.wYear};
-}
-
-std::error_code setLastWriteTime(const fs::path& p, const LocalTime& t) {
-    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > daysInMonth(t.month, t.year) ||
-        t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 ||
-        t.second > 59 || t.year < 1601 || t.year > 30827)
-        return errorOf(ERROR_INVALID_PARAMETER);
-    SYSTEMTIME local{};
-    local.wYear = static_cast<WORD>(t.year);
-    local.wMonth = static_cast<WORD>(t.month);
-    local.wDay = static_cast<WORD>(t.day);
-    local.wHour = static_cast<WORD>(t.hour);
-    local.wMinute = static_cast<WORD>(t.minute);
-    local.wSecond = static_cast<WORD>(t.second);
-    FILETIME when;
-    if (!localToUtc(local, when))
-        return lastError();
-
-    HANDLE raw = INVALID_HANDLE_VALUE;
-    const std::error_code ec = openForChange(p, raw);
-    Handle h(raw);
-    if (ec)
-        return ec;
-    if (!SetFileTime(h.get(), nullptr, nullptr, &when))
-        return lastError();
-    return {};
 }
 
 struct FolderEnumerator::Impl {

@@ -10,7 +10,6 @@
 #include <linux/magic.h>
 #include <linux/msdos_fs.h>
 #include <sys/ioctl.h>
-#include <sys/vfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -43,7 +42,9 @@ std::string procName(int fd) {
     return "/proc/self/fd/" + std::to_string(fd);
 }
 
-// The FAT ioctls need a descriptor opened for real; read access is enough to set.
+// The FAT ioctls need a descriptor opened for real; read access is enough to set. Reopened
+// through the pinned entry's magic link (which O_NOFOLLOW would refuse), it is the same file or
+// folder, never a link or a FIFO.
 int openForIoctl(const char* path) {
     return ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
 }
@@ -140,16 +141,25 @@ std::error_code writeCifs(const char* path, const struct stat& st, std::uint32_t
         static_cast<unsigned char>(next >> 16), static_cast<unsigned char>(next >> 24)};
     if (::setxattr(path, CifsAttribName, raw, sizeof raw, 0) != 0)
         return lastError();
+    // The server may refuse a bit without saying so (a read-only share, an attribute it does
+    // not keep): what it answers now is what counts.
+    std::uint32_t kept = 0;
+    if (auto ec = getCifs(path, kept))
+        return ec;
+    if ((kept & Changeable) != (next & Changeable)) {
+        const unsigned char back[4] = {
+            static_cast<unsigned char>(old), static_cast<unsigned char>(old >> 8),
+            static_cast<unsigned char>(old >> 16), static_cast<unsigned char>(old >> 24)};
+        ::setxattr(path, CifsAttribName, back, sizeof back, 0);
+        return refusal(Refusal::NotKept);
+    }
     return {};
 }
 
 } // namespace
 
-Native nativeStoreOf(const char* path) {
-    struct statfs info;
-    if (::statfs(path, &info) != 0)
-        return Native::None;
-    switch (static_cast<std::uint32_t>(info.f_type)) {
+Native nativeStoreOf(unsigned long fsType) {
+    switch (static_cast<std::uint32_t>(fsType)) {
     case MSDOS_SUPER_MAGIC:
     case EXFAT_SUPER_MAGIC:
         return Native::Fat;
@@ -161,8 +171,9 @@ Native nativeStoreOf(const char* path) {
     }
 }
 
-std::error_code readWord(Native store, const char* path, const struct stat& st,
-                         std::uint32_t& word) {
+std::error_code readWord(Native store, int pinnedFd, const struct stat& st, std::uint32_t& word) {
+    const std::string name = procName(pinnedFd);
+    const char* path = name.c_str();
     if (store == Native::Cifs) {
         // R from the server's word alone: the mode bits the client shows lag behind it.
         if (auto ec = getCifs(path, word))

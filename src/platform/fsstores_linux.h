@@ -12,17 +12,16 @@ namespace platform::fsstores {
 
 enum class Native { None, Fat, Cifs };
 
-/// The native store of the file system \p path is on (following a final link); None where the
-/// word lives in an extended attribute.
-Native nativeStoreOf(const char* path);
+/// The native store of a file system by its statfs type; None where the word lives in an
+/// extended attribute.
+Native nativeStoreOf(unsigned long fsType);
 
-/// The complete word of \p path (following a final link, as stat does), \p st its stat: the
-/// driver's own bits, Directory from the file type.
-std::error_code readWord(Native store, const char* path, const struct stat& st,
-                         std::uint32_t& word);
+/// The complete word of the entry pinned by \p pinnedFd (an O_PATH descriptor of a file or
+/// folder, never a link), \p st its stat: the driver's own bits, Directory from the file type.
+std::error_code readWord(Native store, int pinnedFd, const struct stat& st, std::uint32_t& word);
 
-/// Sets R, H, S and A of the entry pinned by \p pinnedFd (an O_PATH descriptor of an entry that
-/// is not a link; \p st its stat) to those of \p word. Fails, leaving the entry as it was, where
+/// Sets R, H, S and A of the entry pinned by \p pinnedFd (\p st its stat) to those of \p word,
+/// keeping every other bit, and reads the word back. Fails, leaving the entry as it was, where
 /// the driver refuses a bit or does not keep it.
 std::error_code writeWord(Native store, int pinnedFd, const struct stat& st, std::uint32_t word);
 

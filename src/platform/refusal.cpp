@@ -27,6 +27,12 @@ public:
                    "Dateien setzen (H, S und A erst ab Linux 6.12)";
         case Refusal::NotKept:
             return "Das Dateisystem behält dieses Attribut hier nicht";
+        case Refusal::KernelView:
+            return "ein Dateisystem des Kernels (proc, sysfs …), keine Dateien eines Anwenders";
+        case Refusal::TimeNotKept:
+            return "Diesen Zeitpunkt kann das Dateisystem nicht speichern";
+        case Refusal::DevicePath:
+            return "ein Gerätename, weder Datei noch Ordner";
         }
         return "unbekannt";
     }
@@ -36,7 +42,12 @@ public:
         case Refusal::LinkInPath:
             return std::errc::too_many_symbolic_link_levels;
         case Refusal::NotFileOrFolder:
+        case Refusal::DevicePath:
             return std::errc::invalid_argument;
+        case Refusal::KernelView:
+            return std::errc::permission_denied;
+        case Refusal::TimeNotKept:
+            return std::errc::value_too_large;
         case Refusal::BadStoredValue:
             return std::errc::io_error;
         case Refusal::OldExfatDriver:

@@ -1,6 +1,7 @@
 // The window's logic on what only Linux offers here: a file system without extended
 // attributes, and lists and words beyond sixteen bits (too slow to make under Wine).
 #include "app/form1.h"
+#include "platform/dosattrib.h"
 #include "platform/fileservices.h"
 #include "platform/scratch.h"
 #include "support/formfixture.h"
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -42,13 +44,20 @@ TEST_F(Form1UnixTest, ARowThatFailsAfterItsWordWasClearedGetsItBack) {
     EXPECT_EQ(scratch::wordOf(file) & ~attr::Directory, attr::ReadOnly);
 }
 
+TEST_F(Form1UnixTest, DroppedKernelViewsAreSkippedAndCounted) {
+    drop({"/proc", "/proc/self/status"});
+    EXPECT_EQ(form.rows().size(), 0u);
+    EXPECT_EQ(panel(2), "Eintragung beendet (2 Einträge übersprungen)");
+}
+
 TEST_F(Form1UnixTest, WordsAndListsBeyondSixteenBits) {
     const fs::path folder = dir.folder("viele");
     for (int i = 0; i < 33000; ++i)
         std::ofstream(folder / std::to_string(i));
     const fs::path big = file("gross.txt");
-    // An attribute word above 32767 (INTEGRITY_STREAM) passes through.
-    ASSERT_FALSE(platform::writeAttributes(big, 0x8000 | attr::Archive));
+    // An attribute word above 32767 (INTEGRITY_STREAM, as Samba may store it) passes through.
+    const std::string stored = platform::dosattrib::encode({0x8000 | attr::Archive, true, 1});
+    ASSERT_EQ(::setxattr(big.c_str(), "user.DOSATTRIB", stored.data(), stored.size(), 0), 0);
     drop({folder, big});
     setBoxes("0210"); // A grayed, as the check presets it
     form.Btn_Click(8);

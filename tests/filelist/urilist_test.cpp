@@ -57,5 +57,7 @@ TEST(UriList, DriveAndShareUrisBecomeWindowsPaths) {
     // Only the host "localhost" itself is this machine; a path without a drive is none.
     EXPECT_EQ(parseUriList("file://localhostx/s/x\nfile:///ohne\nfile:///C:/a%00b\n"),
               std::vector<PathString>{P("\\\\localhostx\\s\\x")});
+    // Hosts "." and "?" would name the device namespace, not a share.
+    EXPECT_TRUE(parseUriList("file://./PhysicalDrive0\nfile://?/GLOBALROOT/Device/x\n").empty());
 }
 #endif

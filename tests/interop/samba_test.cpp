@@ -138,28 +138,26 @@ TEST_F(Samba, WhatSetmodeSetsWeRead) {
     EXPECT_EQ(wordOf(f) & Rhs, attr::ReadOnly | attr::System);
 }
 
-// A touched row as the apply run writes it: word 0, the time, the new word. The local file
-// has no stored value, so Samba shows the earliest of its times, and the touch moves that
-// time before all others: the creation time must be frozen by the first write.
+// A touched row as the apply run writes it: the time, then the word. The local file has no
+// stored value, so Samba shows the earliest of its times, and the touch moves that time before
+// all others: the creation time stored by the word must be the one shown before the touch.
 TEST_F(Samba, ItsCreateTimeSurvivesATouchedRow) {
     SKIP_UNLESS_PINNED(scratch::pinBerlin());
     const fs::path viaSmb = putFile("alt.txt"), viaLinux = localFile("neu.txt");
     const struct timespec years2010[2] = {{1262347200, 0}, {1262347200, 0}};
     ::utimensat(AT_FDCWD, viaLinux.c_str(), years2010, 0);
-    const Module1::TouchTimeRecord saved = Module1::TouchTime;
-    Module1::TouchTime = {12, 0, 0, 15, 1, 2001};
+    const platform::LocalTime moment{12, 0, 0, 15, 1, 2001};
     for (const fs::path& f : {viaSmb, viaLinux}) {
         const std::string name = f.filename(), before = allinfo(name, "create_time");
         ASSERT_FALSE(before.empty()) << name;
         apply::RowFailure failure;
         using apply::Checked, apply::Unchecked;
         ASSERT_TRUE(apply::ApplyRow(
-            f, {Unchecked, Unchecked, Unchecked, Checked}, true, [] {}, failure))
+            f, {Unchecked, Unchecked, Unchecked, Checked}, &moment, [] {}, failure))
             << failure.reason;
         EXPECT_EQ(allinfo(name, "create_time"), before) << name;
         EXPECT_EQ(attributes(name), 0x02) << name;
     }
-    Module1::TouchTime = saved;
 }
 
 } // namespace

@@ -219,6 +219,9 @@ protected:
             out << option << " = " << dir.folder(option.substr(0, option.find(' '))).native()
                 << "\n";
         out << "[share]\npath = " << share.native() << "\nread only = no\n";
+        // The same folder through a share that keeps no attributes and says nothing of it.
+        out << "[ohne]\npath = " << share.native() << "\nread only = no\n"
+            << "store dos attributes = no\nmap hidden = no\nmap system = no\nmap archive = no\n";
         out.close();
         sh("printf 'Kennwort1\\nKennwort1\\n' | smbpasswd -c " + quoted(conf) + " -s -a root");
         if ((smbd = ::fork()) == 0) {
@@ -295,6 +298,20 @@ TEST_F(cifs, TheServerKeepsTheBitsAndTheTimes) {
     const ssize_t n = ::listxattr(f.c_str(), names, sizeof names);
     EXPECT_EQ(std::string(names, n > 0 ? n : 0).find("DOSATTRIB"), std::string::npos)
         << "Samba's private name is never sent as an EA";
+}
+
+// A server that answers success and keeps nothing: the read-back fails the row, and nothing
+// of the word changes.
+TEST_F(cifs, ABitTheServerDoesNotKeepFailsTheWrite) {
+    const fs::path plain = dir.folder("ohne");
+    sh("mount -t cifs //127.0.0.1/ohne " + quoted(plain) +
+       " -o vers=3.1.1,username=root,password=Kennwort1");
+    const fs::path f = plain / "datei.txt";
+    std::ofstream(f) << "Inhalt\n";
+    const std::uint32_t before = wordOf(f) & Rhsa;
+    EXPECT_EQ(writeAttributes(f, before | H), refusal(Refusal::NotKept));
+    EXPECT_EQ(wordOf(f) & Rhsa, before);
+    interop::run("umount " + quoted(plain));
 }
 
 } // namespace

@@ -31,10 +31,14 @@ TEST(Attributes, EachBitSetsAndClearsOnAFileAndAFolder) {
          {attr::ReadOnly, attr::Hidden, attr::System, attr::Archive, Rhsa}) {
         for (const fs::path& p : {f, sub}) {
             const std::uint32_t d = p == sub ? attr::Directory : 0;
-            // Wine keeps no R on folders.
-            const std::uint32_t kept = d && scratch::underWine() ? bits & ~attr::ReadOnly : bits;
+            // Wine keeps neither R nor A on folders: the read-back says so, nothing changes.
+            if (d && scratch::underWine() && (bits & (attr::ReadOnly | attr::Archive))) {
+                EXPECT_EQ(writeAttributes(p, bits), refusal(Refusal::NotKept)) << bits;
+                EXPECT_EQ(shown(wordOf(p)), d) << bits;
+                continue;
+            }
             ASSERT_FALSE(writeAttributes(p, bits)) << p << " " << bits;
-            EXPECT_EQ(shown(wordOf(p)), shown(kept | d)) << p << " " << bits;
+            EXPECT_EQ(shown(wordOf(p)), shown(bits | d)) << p << " " << bits;
             ASSERT_FALSE(writeAttributes(p, 0)) << p;
             EXPECT_EQ(shown(wordOf(p)), d) << p << " " << bits;
         }

@@ -1,16 +1,18 @@
 // Linux only: where the word is kept (user.DOSATTRIB and the mode bits), and what happens to a
 // process that may not write.
 #include "apply/attributeword.h"
-#include "apply/module1.h"
 #include "platform/dosattrib.h"
 #include "platform/fileservices.h"
 
 #include "platform/scratch.h"
+#include "support/syscallfaults.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <tuple>
+#include <vector>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -132,6 +134,11 @@ TEST(UnixDosAttrib, ARewriteKeepsEveryStoredBitAndTheCreateTime) {
     EXPECT_EQ(storedValue(fresh),
               dos::encode({H, true, dos::ntTimeFromUnix(1015200000, 123456789)}));
 
+    // The store keeps every bit but R, H, S and A itself, whatever its caller passes.
+    store(f, dos::encode({0x2022, true, CreateTime}));
+    ASSERT_FALSE(writeAttributes(f, 0));
+    EXPECT_EQ(storedWord(f), 0x2000u);
+
     // A value that does not parse, or is longer than Samba reads, counts as none, and the
     // next write replaces it, also with word 0.
     for (const std::string& junk : {std::string("zz"), std::string(300, '2')}) {
@@ -204,9 +211,9 @@ TEST(UnixNoUserXattrs, ReadOnlyStillWorksTheOthersFailWithoutHalfWrites) {
         EXPECT_NE(modeOf(f), 0444u);
         // The time of a touched row is set before its word fails: the reason says so.
         apply::RowFailure failure;
-        Module1::TouchTime = {12, 0, 0, 15, 1, 2021};
+        const LocalTime moment{12, 0, 0, 15, 1, 2021};
         EXPECT_FALSE(apply::ApplyRow(
-            f, {apply::Grayed, apply::Grayed, apply::Grayed, apply::Checked}, true, [] {},
+            f, {apply::Grayed, apply::Grayed, apply::Grayed, apply::Checked}, &moment, [] {},
             failure));
         EXPECT_EQ(failure.ec, std::errc::not_supported);
         EXPECT_EQ(failure.reason.rfind("Datum und Zeit wurden gesetzt", 0), 0u) << failure.reason;
@@ -218,6 +225,180 @@ TEST(UnixNoUserXattrs, ReadOnlyStillWorksTheOthersFailWithoutHalfWrites) {
     });
     if (status == 77)
         GTEST_SKIP() << "ramfs could not be mounted here";
+    EXPECT_EQ(status, 0);
+}
+
+// A row goes to one pinned entry and never strips a file on the way: wherever it is killed or a
+// call fails, the file keeps its old attributes or gets the new ones; a failure that cannot be
+// put back, a bit or a time the file system does not keep, are reported, never taken for done.
+TEST(UnixRowFaults, AFailedOrInterruptedRowLeavesTheOldStateOrTheNewOne) {
+    using syscallfaults::Act;
+    using syscallfaults::Call;
+    constexpr std::uint32_t S = attr::System, Classic = R | H | S | A;
+    constexpr apply::BoxValues AllTicked{apply::Checked, apply::Checked, apply::Checked,
+                                         apply::Checked};
+    constexpr apply::BoxValues OnlyR{apply::Checked, apply::Unchecked, apply::Unchecked,
+                                     apply::Unchecked};
+    const LocalTime moment{12, 0, 1, 1, 1, 2001};
+    struct Case {
+        const char* what;
+        std::uint32_t before; // stored, with R also as mode 0444
+        apply::BoxValues boxes;
+        std::vector<std::tuple<Call, int, Act>> faults;
+        bool killed;
+        std::uint32_t after;    // what the file holds afterwards
+        const char* reasonPart; // in the question; empty: the row succeeds
+        bool timeSet;
+    };
+    const std::vector<Case> cases = {
+        {"killed at the time",
+         R | S | H,
+         AllTicked,
+         {{Call::Utimensat, 1, Act::Kill}},
+         true,
+         R | S | H,
+         "",
+         false},
+        {"killed at the word",
+         R | S | H,
+         AllTicked,
+         {{Call::Setxattr, 1, Act::Kill}},
+         true,
+         R | S | H,
+         "",
+         true},
+        {"mode fails, put back",
+         A,
+         OnlyR,
+         {{Call::Chmod, 1, Act::Fail}},
+         false,
+         A,
+         "Datum und Zeit wurden gesetzt, die Attribute nicht: ",
+         true},
+        {"mode and its undo fail",
+         A,
+         OnlyR,
+         {{Call::Chmod, 1, Act::Fail}, {Call::Setxattr, 2, Act::Fail}},
+         false,
+         R,
+         "nicht mehr wie vorher, gesetzt sind jetzt: R",
+         true},
+        {"the driver keeps no mode",
+         A,
+         OnlyR,
+         {{Call::Chmod, 1, Act::Pretend}},
+         false,
+         A,
+         "behält dieses Attribut",
+         true},
+        {"the driver keeps no value",
+         0,
+         AllTicked,
+         {{Call::Setxattr, 1, Act::Pretend}},
+         false,
+         0,
+         "behält dieses Attribut",
+         true},
+        {"the time is not kept",
+         H,
+         AllTicked,
+         {{Call::Utimensat, 1, Act::Pretend}},
+         false,
+         Classic,
+         "Diesen Zeitpunkt kann das Dateisystem nicht speichern",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        scratch::Folder dir;
+        const fs::path f = dir.file("f.txt");
+        store(f, dos::encode({c.before, true, 1}));
+        ::chmod(f.c_str(), c.before & R ? 0444 : 0644);
+        const auto timeBefore = scratch::rawTimes(f).write;
+        const int status = inChild(::geteuid(), [&] {
+            for (const auto& [call, nth, act] : c.faults)
+                syscallfaults::arm(call, nth, act);
+            apply::RowFailure failure;
+            const bool done = apply::ApplyRow(
+                dir.path() / "f.txt", c.boxes, &moment, [] {}, failure);
+            syscallfaults::disarm();
+            EXPECT_EQ(done, *c.reasonPart == 0) << failure.reason;
+            EXPECT_NE(failure.reason.find(c.reasonPart), std::string::npos) << failure.reason;
+            return 0;
+        });
+        EXPECT_EQ(status, c.killed ? 128 + SIGKILL : 0);
+        if (c.killed) {
+            const std::uint32_t now = wordOf(f) & Classic;
+            EXPECT_TRUE(now == c.after || now == Classic) << now;
+        } else {
+            EXPECT_EQ(wordOf(f) & Classic, c.after);
+        }
+        EXPECT_EQ((modeOf(f) & 0222) == 0, (storedWord(f) & R) != 0) << "value and mode agree";
+        EXPECT_EQ(scratch::rawTimes(f).write != timeBefore, c.timeSet);
+    }
+}
+
+// The entry is pinned once: a rename in the middle of a row cannot split its steps between
+// two files, and a name swapped for a link or a FIFO is never opened for reading either.
+TEST(UnixRowFaults, ReadsAndWritesStayWithThePinnedEntry) {
+    scratch::Folder dir;
+    const fs::path f = dir.file("f.txt"), other = dir.file("anders.txt");
+    PinnedEntry entry(f);
+    ASSERT_FALSE(entry.error());
+    fs::rename(f, dir.path() / "weg.txt");
+    fs::rename(other, f);
+    EXPECT_FALSE(entry.setLastWriteTime({12, 0, 0, 1, 1, 2001}));
+    EXPECT_FALSE(entry.writeAttributes(H));
+    EXPECT_EQ(wordOf(dir.path() / "weg.txt"), H);
+    EXPECT_EQ(wordOf(f), 0u) << "the file now under the name is untouched";
+
+    const fs::path fifo = dir.path() / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    fs::remove(f);
+    ASSERT_TRUE(scratch::makeLink(f, fifo));
+    EntryState state;
+    EXPECT_EQ(queryEntry(f, state), refusal(Refusal::LinkInPath));
+    EXPECT_EQ(queryEntry(fifo, state), refusal(Refusal::NotFileOrFolder));
+}
+
+// The kernel's own file systems, dropped directly or met in a walk, are neither listed nor
+// changed; and a mount that replaces another at the same device number is asked afresh.
+TEST(UnixKernelViews, AreRefusedWhereverTheyAreMet) {
+    for (const char* view : {"/proc", "/sys", "/sys/fs/cgroup/cpu", "/sys/fs/cgroup/unified",
+                             "/proc/sys/fs/binfmt_misc"}) {
+        if (!fs::is_directory(view))
+            continue;
+        const FolderEnumerator listing{fs::path(view)};
+        EXPECT_EQ(listing.error(), refusal(Refusal::KernelView)) << view;
+    }
+    for (const char* file : {"/proc/cpuinfo", "/sys/fs/cgroup/cgroup.procs"}) {
+        if (!fs::exists(file))
+            continue;
+        EXPECT_EQ(writeAttributes(file, R), refusal(Refusal::KernelView)) << file;
+        EntryState state;
+        EXPECT_EQ(queryEntry(file, state), refusal(Refusal::KernelView)) << file;
+    }
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting needs root";
+    scratch::Folder dir;
+    const fs::path mnt = dir.folder("mnt");
+    const int status = inChild(::geteuid(), [&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("none", mnt.c_str(), "tmpfs", 0, nullptr) != 0)
+            return 77;
+        EXPECT_FALSE(FolderEnumerator{mnt}.error());
+        std::ofstream(mnt / "f.txt") << "x";
+        EXPECT_FALSE(writeAttributes(mnt / "f.txt", H));
+        if (::umount(mnt.c_str()) != 0 || ::mount("proc", mnt.c_str(), "proc", 0, nullptr) != 0)
+            return 77;
+        const FolderEnumerator second{mnt};
+        EXPECT_EQ(second.error(), refusal(Refusal::KernelView));
+        EXPECT_EQ(writeAttributes(mnt / "cpuinfo", R), refusal(Refusal::KernelView));
+        return 0;
+    });
+    if (status == 77)
+        GTEST_SKIP() << "tmpfs and proc could not be mounted here";
     EXPECT_EQ(status, 0);
 }
 

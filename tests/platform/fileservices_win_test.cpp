@@ -63,6 +63,17 @@ TEST(WindowsPaths, OddNamesAreReachedAndForeignBitsKept) {
     EXPECT_EQ(GetFileAttributesW(f.c_str()) & (Pinned | attr::Hidden), Pinned | attr::Hidden);
 }
 
+TEST(WindowsPaths, DeviceNamesAreNoFilesOrFolders) {
+    platform::EntryState state;
+    for (const wchar_t* device : {L"\\\\.\\C:", L"\\\\.\\PhysicalDrive0", L"//./NUL",
+                                  L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\x"}) {
+        EXPECT_EQ(platform::queryEntry(device, state),
+                  platform::refusal(platform::Refusal::DevicePath));
+        EXPECT_EQ(platform::writeAttributes(device, 0),
+                  platform::refusal(platform::Refusal::DevicePath));
+    }
+}
+
 TEST(WindowsPaths, TheHashFoldsCaseAsCompareStringOrdinalDoes) {
     // Every UTF-16 unit hashes with its upper and lower case exactly where the comparison calls
     // them equal: so equal paths never land in different buckets.
