@@ -5,9 +5,9 @@
 // Trees are made under DATEIMARK_BENCH_DIR (default /dev/shm, else the temporary folder).
 // DATEIMARK_BENCH_LARGE=0 leaves out the million-row run and the scaling figures.
 #include "app/qt/form1window.h"
-#include "apply/module1.h"
-#include "filelist/filelistmodel.h"
-#include "platform/qttoolkit.h"
+#include "apply/datefields.h"
+#include "app/qt/filelistmodel.h"
+#include "app/qt/qttoolkit.h"
 #include "treegen.h"
 
 #include <QApplication>
@@ -54,7 +54,7 @@ long residentBytes() {
 }
 
 // The real toolkit, with the gaps between yields measured: the event loop runs only there.
-class MeasuringToolkit : public platform::QtToolkit {
+class MeasuringToolkit : public qtkit::QtToolkit {
 public:
     Clock::time_point last{};
     double longestGap = 0;
@@ -79,16 +79,16 @@ public:
         last = now;
     }
 
-    platform::MessageAnswer messageBox(const std::string& text, platform::MessageStyle,
+    app::MessageAnswer messageBox(const std::string& text, app::MessageStyle,
                                        const std::string&) override {
         std::fprintf(stderr, "unexpected question: %s\n", text.c_str());
-        return platform::MessageAnswer::Yes;
+        return app::MessageAnswer::Yes;
     }
     void showModal(QDialog&) override {}
     void beep() override {}
     void yield() override {
         note();
-        platform::QtToolkit::yield();
+        qtkit::QtToolkit::yield();
         if (measuring)
             last = Clock::now();
     }
@@ -190,7 +190,7 @@ Figures measure(const fs::path& base, std::size_t files, std::size_t folders, bo
     // The apply run with touching over every row, and the same calls bare.
     form->TouchChk()->setChecked(true);
     logic.ChkSituation();
-    Module1::TouchTime = {12, 0, 0, 15, 1, 2024};
+    datefields::TouchTime = {12, 0, 0, 15, 1, 2024};
     for (int k = 1; k <= 4; ++k)
         form->AttribChk(k)->setCheckState(Qt::PartiallyChecked);
     form->AttribChk(2)->setCheckState(Qt::Checked);

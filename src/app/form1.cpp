@@ -1,15 +1,15 @@
 #include "app/form1.h"
 
+#include "app/shellopen.h"
 #include "apply/attributeword.h"
-#include "apply/filetimestuff.h"
-#include "apply/module1.h"
-#include "filelist/aai.h"
-#include "info/aam.h"
-#include "info/aap.h"
+#include "filelist/folderexpansion.h"
 #include "info/maker.h"
+#include "info/programfolder.h"
 #include "platform/fileservices.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <numeric>
 
 namespace app {
 
@@ -28,7 +28,7 @@ std::string shown(const filelist::PathString& path) {
 
 } // namespace
 
-Form1::Form1(FormControls& controls, platform::Toolkit& toolkit)
+Form1::Form1(FormControls& controls, Toolkit& toolkit)
     : ui_(controls), toolkit_(toolkit) {}
 
 void Form1::Form_Load() {
@@ -43,39 +43,41 @@ void Form1::Form_Load() {
 
 void Form1::Btn_Click(int index) {
     // Nothing that changes files or the list runs while a drop is being entered.
-    if (dropping_ && (index == 0 || index == 4 || index == 8))
+    if (dropping_ && (index == ClearList || index == RemoveMarked || index == Start))
         return;
     switch (index) {
-    case 0:
-        ui_.listClear();
+    case ClearList:
+        rows_.clear();
+        marking_.reset();
+        ui_.listReset();
         ui_.focus(Ctl::Liste, 0);
         UserInfoLeereListe();
         ChkSituation();
         break;
-    case 1:
-    case 2:
-    case 3:
-        ListeSelect(index == 1 ? 1 : index == 2 ? 0 : 2);
+    case SelectAll:
+    case SelectNone:
+    case InvertMarks:
+        ListeSelect(index == SelectAll ? 1 : index == SelectNone ? 0 : 2);
         ui_.focus(Ctl::Liste, 0);
         ChkSituation();
         break;
-    case 4:
+    case RemoveMarked:
         ClearAllSelectedItems();
         ui_.focus(Ctl::Liste, 0);
         ChkSituation();
         break;
-    case 5:
+    case Info:
         ui_.showInfo(ProgramTitle, ProgramDescription);
         break;
-    case 8:
+    case Start:
         SetNewAttributes();
         break;
-    case 9:
+    case End:
         ending_ = true;
         ui_.endProgram();
         break;
-    case 10:
-        AAP::ShellOpenDefault(toolkit_, AAM::ProgramFolder() + "dateimark.htm");
+    case Help:
+        shell::ShellOpenDefault(toolkit_, info::ProgramFolder() + "dateimark.htm");
         break;
     default:
         break;
@@ -85,22 +87,16 @@ void Form1::Btn_Click(int index) {
 void Form1::AttribChk_Click(int index) {
     // Empty and ticked alternate; grayed ("leave as each entry has it") comes back only to a
     // box the situation check preset grayed, so that a click can be undone.
-    const int k = index - 1;
-    switch (ui_.value(Ctl::AttribChk, index)) {
-    case apply::Checked:
-        ui_.setValue(Ctl::AttribChk, index, apply::Unchecked);
-        break;
-    case apply::Unchecked:
-        ui_.setValue(Ctl::AttribChk, index, mixedPreset_[k] ? apply::Grayed : apply::Checked);
-        break;
-    default:
-        ui_.setValue(Ctl::AttribChk, index, apply::Checked);
-        break;
-    }
+    const auto k = std::size_t(index - 1);
+    Tri& box = boxes_[k];
+    box = box == Tri::Checked     ? Tri::Unchecked
+          : box == Tri::Unchecked ? (mixedPreset_[k] ? Tri::Grayed : Tri::Checked)
+                                  : Tri::Checked;
+    ui_.setValue(Ctl::AttribChk, index, box);
 }
 
 void Form1::LogoImage_Click() {
-    AAP::ShellOpen(toolkit_, std::string(maker::MagazineTarget), platform::ShowNormal);
+    shell::ShellOpen(toolkit_, std::string(maker::MagazineTarget), app::ShowNormal);
 }
 
 // ---------------------------------------------------------------- status messages
@@ -116,8 +112,9 @@ void Form1::UserInfoLeereListe() {
 // ---------------------------------------------------------------- situation check
 
 void Form1::ChkSituation() {
-    ui_.setPointer(platform::Pointer::Hourglass);
-    ui_.listRowsAdded();
+    checkPending_ = false;
+    ui_.setPointer(Pointer::Hourglass);
+    ui_.listRowsInserted();
 
     std::int64_t selected = 0;
     std::int64_t counters[4] = {0, 0, 0, 0};
@@ -140,23 +137,24 @@ void Form1::ChkSituation() {
                 counters[k] += (row.attributes & CountedBits[k]) ? 1 : 0;
         }
     });
-    ui_.listRowsRefreshed();
+    ui_.listRowsChanged();
 
     const bool active = selected > 0;
-    ui_.enable(Ctl::Btn, 0, !dropping_);
-    ui_.enable(Ctl::Btn, 4, active && !dropping_);
-    ui_.enable(Ctl::Btn, 8, active && !dropping_);
+    ui_.enable(Ctl::Btn, ClearList, !dropping_);
+    ui_.enable(Ctl::Btn, RemoveMarked, active && !dropping_);
+    ui_.enable(Ctl::Btn, Start, active && !dropping_);
     for (int k = 1; k <= 4; ++k) {
         const auto c = counters[k - 1];
-        const int preset = !active || c == 0 ? apply::Unchecked
-                           : c == selected   ? apply::Checked
-                                             : apply::Grayed;
+        const Tri preset = !active || c == 0 ? Tri::Unchecked
+                           : c == selected   ? Tri::Checked
+                                             : Tri::Grayed;
         ui_.enable(Ctl::AttribChk, k, active);
         ui_.setValue(Ctl::AttribChk, k, preset);
-        mixedPreset_[std::size_t(k - 1)] = preset == apply::Grayed;
+        boxes_[std::size_t(k - 1)] = preset;
+        mixedPreset_[std::size_t(k - 1)] = preset == Tri::Grayed;
     }
     ui_.enable(Ctl::TouchChk, 0, active);
-    const bool dateActive = ui_.value(Ctl::TouchChk, 0) != apply::Unchecked && active;
+    const bool dateActive = touching_ && active;
     for (int i = 0; i < 6; ++i) {
         ui_.enable(Ctl::DateTime, i, dateActive);
         ui_.setFieldColour(Ctl::DateTime, i, dateActive);
@@ -166,7 +164,7 @@ void Form1::ChkSituation() {
     ui_.setText(Ctl::Panel, 1,
                 std::to_string(n) + (n == 1 ? " Datei" : " Dateien") + ", davon " +
                     std::to_string(selected) + " ausgewählt");
-    ui_.setPointer(platform::Pointer::Default);
+    ui_.setPointer(Pointer::Default);
 }
 
 // ---------------------------------------------------------------- list rows
@@ -175,7 +173,7 @@ void Form1::AddToList(const filelist::PathString& path) {
     addEntry(path, -1);
 }
 
-void Form1::addEntry(const filelist::PathString& path, int isFolder) {
+void Form1::addEntry(filelist::PathString path, int isFolder) {
     if (rows_.contains(path))
         return;
     if (isFolder < 0) {
@@ -187,7 +185,8 @@ void Form1::addEntry(const filelist::PathString& path, int isFolder) {
         isFolder = (word & platform::attr::Directory) != 0;
     }
     UserInfo("Die Liste wird aufgefüllt: " + shown(path));
-    rows_.insertTop(path, isFolder != 0);
+    rows_.insertTop(std::move(path), isFolder != 0);
+    marking_.rowsInserted(1);
     addCounter_ = std::int16_t((addCounter_ + 1) % 64);
     if (addCounter_ == 0)
         yieldDuringDrop();
@@ -203,7 +202,7 @@ void Form1::yieldDuringDrop() {
     // list at each of them would cost more than entering the rows.
     const auto now = std::chrono::steady_clock::now();
     if (now - lastPublish_ >= PublishInterval) {
-        ui_.listRowsAdded();
+        ui_.listRowsInserted();
         lastPublish_ = now;
     }
     toolkit_.yield();
@@ -212,7 +211,25 @@ void Form1::yieldDuringDrop() {
 void Form1::setSorted(bool sorted) {
     sorted_ = sorted;
     if (sorted_)
-        ui_.listSort(sortKey_, sortOrder_);
+        sortRows();
+}
+
+void Form1::sortRows() {
+    ui_.listRowsInserted();
+    const std::size_t n = rows_.size();
+    if (n < 2)
+        return;
+    const auto keys = toolkit_.sortKeys(n, [&](std::size_t i) {
+        return filelist::CellText(rows_.at(i), sortKey_);
+    });
+    std::vector<std::uint32_t> order(n);
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return sortOrder_ == 1 ? keys->less(b, a) : keys->less(a, b);
+    });
+    rows_.reorder(order);
+    marking_.reset();
+    ui_.listReset();
 }
 
 // ---------------------------------------------------------------- drop handling
@@ -243,7 +260,7 @@ void Form1::DropNames(std::vector<filelist::PathString> names) {
         ui_.listAcceptDrops(true);
         ChkSituation();
         toolkit_.messageBox("Bitte nur Datei- und Verzeichnisnamen in die Liste ziehen.",
-                            platform::MessageStyle::OkInformation, ProgramTitle);
+                            MessageStyle::OkInformation, ProgramTitle);
         return;
     }
     dropping_ = true;
@@ -253,7 +270,7 @@ void Form1::DropNames(std::vector<filelist::PathString> names) {
     barMax_ = int(names.size());
     ui_.setBarValue(0);
     ui_.setBarMax(barMax_);
-    ui_.setPointer(platform::Pointer::Hourglass);
+    ui_.setPointer(Pointer::Hourglass);
     lastPublish_ = std::chrono::steady_clock::now();
 
     for (std::size_t i = 0; i < names.size() && !ending_; ++i) {
@@ -272,17 +289,17 @@ void Form1::DropNames(std::vector<filelist::PathString> names) {
         UserInfo("Eintragung beendet (1 Eintrag übersprungen)");
     else
         UserInfo("Eintragung beendet (" + std::to_string(skipped_) + " Einträge übersprungen)");
-    ui_.setPointer(platform::Pointer::Default);
+    ui_.setPointer(Pointer::Default);
     ui_.listAcceptDrops(true);
     ChkSituation();
 }
 
 void Form1::enterDroppedName(filelist::PathString name) {
-    if (!AAI::NameIsUsable(name)) {
+    if (!expansion::NameIsUsable(name)) {
         toolkit_.messageBox("Der Verzeichnisname '" + shown(name) +
                                 "'\renthält ungültige Zeichen und wird daher nicht "
                                 "berücksichtigt.",
-                            platform::MessageStyle::OkPlain, ProgramTitle);
+                            MessageStyle::OkPlain, ProgramTitle);
         return;
     }
     // A link dropped directly stands for the entry it points to, and is listed as that entry:
@@ -305,29 +322,21 @@ void Form1::enterDroppedName(filelist::PathString name) {
         addEntry(name, 0);
         return;
     }
-    if (AAI::DroppedFolderGetsOwnRow(name))
+    if (expansion::DroppedFolderGetsOwnRow(name))
         addEntry(name, 1);
 
-    AAI::CollectHooks hooks;
+    expansion::CollectHooks hooks;
     hooks.yield = [this] { toolkit_.yield(); };
     hooks.stop = [this] { return ending_; };
     hooks.skipped = [this](const filelist::PathString& path, std::error_code ec) {
         noteSkipped(path, ec);
     };
-    AAI::CollectFolder(name, true, hooks);
-    // No second drop can start meanwhile, so the found lists stay as they are; their upper
-    // bounds are read once, as they were when the loops started.
-    const std::size_t files = AAI::FoundFiles.size();
-    for (std::size_t j = 1; j < files && !ending_; ++j)
-        addEntry(AAI::FoundFiles[j], 0);
-    const std::size_t folders = AAI::FoundFolders.size();
-    for (std::size_t j = 1; j < folders && !ending_; ++j)
-        addEntry(AAI::FoundFolders[j], 1);
-    // Nothing reads the found lists afterwards; a million paths need not be held twice.
-    AAI::FoundFiles.assign(1, {});
-    AAI::FoundFiles.shrink_to_fit();
-    AAI::FoundFolders.assign(1, {});
-    AAI::FoundFolders.shrink_to_fit();
+    expansion::Found found = expansion::CollectFolder(name, hooks);
+    // Each path moves into its row: a million paths are not held twice.
+    for (std::size_t j = 0; j < found.files.size() && !ending_; ++j)
+        addEntry(std::move(found.files[j]), 0);
+    for (std::size_t j = 0; j < found.folders.size() && !ending_; ++j)
+        addEntry(std::move(found.folders[j]), 1);
 }
 
 // ---------------------------------------------------------------- selection and sorting
@@ -336,25 +345,57 @@ void Form1::ListeSelect(std::int16_t mode) {
     switch (mode) {
     case 0:
     case 1:
-        ui_.listRowsAdded();
+        ui_.listRowsInserted();
         rows_.markAll(mode == 1);
         break;
     case 2:
-        ui_.listRowsAdded();
+        ui_.listRowsInserted();
         rows_.invertMarks();
         break;
     default:
         return;
     }
-    ui_.listRowsRefreshed();
+    ui_.listRowsChanged();
 }
 
 void Form1::ClearAllSelectedItems() {
-    ui_.listRemoveMarked();
+    ui_.listRowsInserted();
+    rows_.removeMarked();
+    marking_.reset();
+    ui_.listReset();
+}
+
+void Form1::Liste_MouseDown(std::size_t position, bool ctrl, bool shift) {
+    ui_.listRowsInserted();
+    marking_.click(position, ctrl, shift);
+    ui_.listRowsChanged();
 }
 
 void Form1::Liste_Click() {
     ChkSituation();
+}
+
+void Form1::Liste_KeyDown(filelist::ListKey key, bool ctrl, bool shift, std::size_t pageRows) {
+    ui_.listRowsInserted();
+    const bool changed = marking_.key(key, ctrl, shift, pageRows);
+    if (marking_.current() != filelist::Marking::None)
+        ui_.listSetCurrent(marking_.current());
+    if (!changed)
+        return;
+    ui_.listRowsChanged();
+    // The boxes must describe the new marking before "&Start" can apply them, but a key held
+    // down must not re-read the list for every row it passes.
+    checkPending_ = true;
+    const unsigned generation = ++keyGeneration_;
+    toolkit_.after(QuietMilliseconds, [this, generation] {
+        if (generation == keyGeneration_ && checkPending_)
+            ChkSituation();
+    });
+}
+
+void Form1::checkIfPending() {
+    if (checkPending_)
+        ChkSituation();
 }
 
 void Form1::Liste_ColumnClick(int column) {
@@ -364,7 +405,7 @@ void Form1::Liste_ColumnClick(int column) {
     if (column == lastSortColumn_) {
         sortOrder_ = (sortOrder_ + 1) % 2;
         if (sorted_)
-            ui_.listSort(sortKey_, sortOrder_);
+            sortRows();
     } else {
         lastSortColumn_ = std::int16_t(column);
         sortKey_ = column - 1;
@@ -382,29 +423,29 @@ void Form1::InitDateTime() {
     for (int i = 0; i < 6; ++i)
         ui_.setText(Ctl::DateTime, i, std::to_string(values[i]));
     for (int i = 0; i < 6; ++i)
-        Module1::TouchTime[std::size_t(i)] = std::int16_t(values[i]);
+        touchTime_[std::size_t(i)] = std::int16_t(values[i]);
 }
 
 void Form1::DateTime_GotFocus(int index) {
     ui_.selectAll(Ctl::DateTime, index);
 }
 
-void Form1::DateTime_LostFocus(int index) {
-    const Module1::FieldCheck check =
-        Module1::CheckField(index, ui_.text(Ctl::DateTime, index), Module1::TouchTime);
+void Form1::DateTime_LostFocus(int index, const std::string& text) {
+    const datefields::FieldCheck check = datefields::CheckField(index, text, touchTime_);
     ui_.setText(Ctl::DateTime, index, std::to_string(check.value));
-    Module1::TouchTime[std::size_t(index)] = check.value;
+    touchTime_[std::size_t(index)] = check.value;
     if (!check.valid) {
         ui_.focus(Ctl::DateTime, index);
         ui_.selectAll(Ctl::DateTime, index);
         toolkit_.beep();
         return;
     }
-    if (index == Module1::Month || index == Module1::Year)
-        DateTime_LostFocus(Module1::Day);
+    if (index == datefields::Month || index == datefields::Year)
+        DateTime_LostFocus(datefields::Day, std::to_string(touchTime_[datefields::Day]));
 }
 
-void Form1::TouchChk_Click() {
+void Form1::TouchChk_Click(bool checked) {
+    touching_ = checked;
     ChkSituation();
 }
 
@@ -420,16 +461,19 @@ void Form1::showProgress(bool force) {
 }
 
 void Form1::SetNewAttributes() {
-    ui_.listRowsAdded();
+    // A marking changed by keys a moment ago: the boxes are preset for it first, so that a run
+    // never applies boxes that describe other rows.
+    checkIfPending();
+    ui_.listRowsInserted();
     const std::size_t n = rows_.size();
     barMax_ = int(n);
     ui_.setBarValue(0);
     ui_.setBarMax(barMax_);
-    ui_.setPointer(platform::Pointer::Hourglass);
-    const bool touching = ui_.value(Ctl::TouchChk, 0) != apply::Unchecked;
-    const platform::LocalTime moment = FileTimeStuff::TouchMoment();
-    const apply::BoxValues boxes = {ui_.value(Ctl::AttribChk, 1), ui_.value(Ctl::AttribChk, 2),
-                                    ui_.value(Ctl::AttribChk, 3), ui_.value(Ctl::AttribChk, 4)};
+    ui_.setPointer(Pointer::Hourglass);
+    const bool touching = touching_;
+    const platform::LocalTime moment = datefields::Moment(touchTime_);
+    const apply::BoxValues boxes = {int(boxes_[0]), int(boxes_[1]), int(boxes_[2]),
+                                    int(boxes_[3])};
     lastRepaint_ = {};
 
     bool aborted = false;
@@ -450,8 +494,8 @@ void Form1::SetNewAttributes() {
         const std::string text = "Folgendes Objekt ließ sich nicht bearbeiten:\r" +
                                  platform::displayText(path) + "\r\rGrund:\r" +
                                  apply::ReasonLine(failure) + "\r\rMöchten Sie fortsetzen?";
-        if (toolkit_.messageBox(text, platform::MessageStyle::YesNoStop, ProgramTitle) ==
-            platform::MessageAnswer::No) {
+        if (toolkit_.messageBox(text, MessageStyle::YesNoStop, ProgramTitle) ==
+            MessageAnswer::No) {
             UserInfo("Abgebrochen");
             aborted = true;
             break;
@@ -460,7 +504,7 @@ void Form1::SetNewAttributes() {
     if (!aborted)
         UserInfo("Fertig");
     ui_.setBarValue(0);
-    ui_.setPointer(platform::Pointer::Default);
+    ui_.setPointer(Pointer::Default);
     ChkSituation();
 }
 
@@ -506,8 +550,8 @@ void Form1::LoadToolTips(std::int16_t on) {
         ui_.setHint(hint.control, hint.index, on != 0 ? hint.text : "");
 }
 
-void Form1::ToolTipCheck_Click() {
-    LoadToolTips(ui_.value(Ctl::ToolTipCheck, 0) != apply::Unchecked ? 1 : 0);
+void Form1::ToolTipCheck_Click(bool checked) {
+    LoadToolTips(checked ? 1 : 0);
 }
 
 } // namespace app

@@ -1,9 +1,12 @@
 // The main window's logic: every operation of the window and every event handler, without a
-// toolkit. It drives its controls through FormControls and asks the toolkit (boxes, beep,
-// yield) through platform::Toolkit; the rows live in its own RowStore, which the list shows.
+// toolkit. It owns the state of every box, field and switch and the rows with their marks, and
+// tells its controls what to show through FormControls; it asks the toolkit (boxes, beep,
+// yield, timers, collation) through app::Toolkit.
 #pragma once
 
 #include "app/formcontrols.h"
+#include "apply/datefields.h"
+#include "filelist/marking.h"
 #include "filelist/rowstore.h"
 
 #include <array>
@@ -22,7 +25,10 @@ inline constexpr const char* ProgramDescription =
 
 class Form1 {
 public:
-    Form1(FormControls& controls, platform::Toolkit& toolkit);
+    Form1(FormControls& controls, Toolkit& toolkit);
+
+    /// How long the keys must rest before a marking changed by them is checked.
+    static constexpr int QuietMilliseconds = 300;
 
     /// The start-up: caption, hints, date fields, the first situation check. The toolkit calls
     /// it once the controls exist.
@@ -46,7 +52,14 @@ public:
     /// A click (or access key, or Space) on an attribute box: the toolkit does not change the
     /// box itself.
     void AttribChk_Click(int index);
+    /// The left button pressed on the row at display position \p position (Marking::None:
+    /// below the rows), with Ctrl or Shift held.
+    void Liste_MouseDown(std::size_t position, bool ctrl, bool shift);
+    /// The left button released: the click is complete.
     void Liste_Click();
+    /// A key on the list; \p pageRows is how many rows the list shows at once. A marking
+    /// changed by keys is checked once the keys have rested for QuietMilliseconds.
+    void Liste_KeyDown(filelist::ListKey key, bool ctrl, bool shift, std::size_t pageRows);
     /// A click on column header \p column (1-based).
     void Liste_ColumnClick(int column);
     /// A drop of \p names in their order (empty: the drop held no file names). They are entered
@@ -55,12 +68,17 @@ public:
     /// Enters dropped names, in their order, at once; folders are expanded.
     void DropNames(std::vector<filelist::PathString> names);
     void DateTime_GotFocus(int index);
-    void DateTime_LostFocus(int index);
-    void TouchChk_Click();
-    void ToolTipCheck_Click();
+    /// A date or time field left with \p text in it.
+    void DateTime_LostFocus(int index, const std::string& text);
+    /// "Datum und Zeit ändern" or "Automatische Hinweistexte" ticked (true) or not.
+    void TouchChk_Click(bool checked);
+    void ToolTipCheck_Click(bool checked);
     void LogoImage_Click();
 
     filelist::RowStore& rows() { return rows_; }
+    const filelist::Marking& marking() const { return marking_; }
+    /// The moment touched files get, as the fields hold it.
+    const datefields::TouchTimeRecord& touchTime() const { return touchTime_; }
     std::int16_t AddCounter() const { return addCounter_; }
     std::int16_t LastSortColumn() const { return lastSortColumn_; }
     bool dropRunning() const { return dropping_; }
@@ -71,8 +89,12 @@ public:
 private:
     // The list's automatic sorting: on orders the rows now.
     void setSorted(bool sorted);
+    // Orders the rows by sortKey_ and sortOrder_, as the toolkit collates the column's texts.
+    void sortRows();
+    // Runs a situation check the keys asked for and whose quiet time has not passed yet.
+    void checkIfPending();
     // Adds one entry; \p isFolder is known for entries found by the folder expansion.
-    void addEntry(const filelist::PathString& path, int isFolder);
+    void addEntry(filelist::PathString path, int isFolder);
     void noteSkipped(const filelist::PathString& path, std::error_code ec);
     void yieldDuringDrop();
     void enterDroppedName(filelist::PathString name);
@@ -80,8 +102,14 @@ private:
     void setCommandsDuringDrop();
 
     FormControls& ui_;
-    platform::Toolkit& toolkit_;
+    Toolkit& toolkit_;
     filelist::RowStore rows_;
+    filelist::Marking marking_{rows_};
+    std::array<Tri, 4> boxes_{};         // R, A, S, H
+    bool touching_ = false;              // "Datum und Zeit ändern"
+    datefields::TouchTimeRecord touchTime_{};
+    unsigned keyGeneration_ = 0;         // of the last marking change by keys
+    bool checkPending_ = false;
     std::array<bool, 4> mixedPreset_{}; // the attribute boxes the check made grayed
     bool sorted_ = false;
     int sortKey_ = 0;

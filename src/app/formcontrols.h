@@ -1,10 +1,14 @@
 // The control operations the window's logic uses, one seam for every toolkit that builds the
-// window (Qt on Linux, Win32 on Windows). Controls are addressed by their name and index, as
-// in the control table.
+// window (Qt on Linux, Win32 on Windows). It runs one way: the logic owns the state of every
+// box, field and switch and tells the controls what to show; the kits hand events in with
+// their data and never read the logic's state back through here. Controls are addressed by
+// their name and index, as in the control table.
 #pragma once
 
-#include "platform/toolkit.h"
+#include "app/toolkit.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace app {
@@ -17,13 +21,29 @@ enum class Ctl { Liste, Btn, AttribChk, TouchChk, ToolTipCheck, DateTime, Bar, P
 const char* ControlName(Ctl control);
 bool IsControlArray(Ctl control);
 
+/// The value of a check box; Grayed for the attribute boxes only.
+enum class Tri : std::uint8_t { Unchecked = 0, Checked = 1, Grayed = 2 };
+
+/// The indexes of the command buttons `Btn`.
+enum Button : int {
+    ClearList = 0,
+    SelectAll = 1,
+    SelectNone = 2,
+    InvertMarks = 3,
+    RemoveMarked = 4,
+    Info = 5,
+    Start = 8,
+    End = 9,
+    Help = 10,
+};
+
 class FormControls {
 public:
     virtual ~FormControls() = default;
 
     // The window.
     virtual void setCaption(const std::string& text) = 0;
-    virtual void setPointer(platform::Pointer pointer) = 0;
+    virtual void setPointer(Pointer pointer) = 0;
     /// Hides the window and ends the program's event loop.
     virtual void endProgram() = 0;
     /// Shows the info dialog modally (made at its first showing, kept until the end).
@@ -31,10 +51,7 @@ public:
 
     // Buttons, check boxes, text boxes, panels.
     virtual void enable(Ctl control, int index, bool enabled) = 0;
-    /// A check box's value: 0 unchecked, 1 checked, 2 grayed.
-    virtual int value(Ctl control, int index) = 0;
-    virtual void setValue(Ctl control, int index, int value) = 0;
-    virtual std::string text(Ctl control, int index) = 0;
+    virtual void setValue(Ctl control, int index, Tri value) = 0;
     /// A text box's text, or a status panel's (Panel 1 and 2).
     virtual void setText(Ctl control, int index, const std::string& text) = 0;
     virtual void selectAll(Ctl control, int index) = 0;
@@ -51,16 +68,15 @@ public:
     /// Paints the bar and the status panels now: the apply run keeps the event loop out.
     virtual void repaintProgress() = 0;
 
-    // The list, a view of the logic's rows.
-    /// Rows were added at the top since the last call.
-    virtual void listRowsAdded() = 0;
-    /// Letters, dates or marks of the rows may have changed.
-    virtual void listRowsRefreshed() = 0;
-    virtual void listClear() = 0;
-    virtual void listRemoveMarked() = 0;
-    /// Orders the rows by column \p key (0-based), ascending (0) or descending (1), as the
-    /// platform collates the column's texts, ignoring case; stable.
-    virtual void listSort(int key, int order) = 0;
+    // The list, a view of the logic's rows, told what changed.
+    /// Rows were inserted at the top since the last call.
+    virtual void listRowsInserted() = 0;
+    /// Letters, dates or marks of rows changed.
+    virtual void listRowsChanged() = 0;
+    /// The rows were cleared, removed or put in another order.
+    virtual void listReset() = 0;
+    /// The row the keys act on (display position), to be kept in view.
+    virtual void listSetCurrent(std::size_t position) = 0;
     /// The header's mark of the sort column and direction.
     virtual void listShowSortIndicator(int key, int order) = 0;
     /// While a drop is being entered, the list refuses further drops.

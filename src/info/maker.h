@@ -1,6 +1,6 @@
 // Who made the program and where to reach them, in one place: the info dialog, its link
 // buttons and the main window's logo all read from here. Addresses are written without a
-// scheme; AAP::TargetUrl adds one when they are opened.
+// scheme; shell::TargetUrl adds one when they are opened.
 #pragma once
 
 #include <string_view>

@@ -2,7 +2,7 @@
 // trees: start-up, drops, the situation check, selection, sorting, the fields, the apply run and
 // the hints. The same cases run on Linux and, built with mingw-w64, under Wine.
 #include "app/form1.h"
-#include "apply/module1.h"
+#include "apply/datefields.h"
 #include "platform/fileservices.h"
 #include "platform/scratch.h"
 #include "support/formfixture.h"
@@ -34,7 +34,7 @@ TEST_F(Form1Test, StartsEmptyWithEverythingThatNeedsAMarkDisabledAndHintsFollowT
     EXPECT_FALSE(ui.inUse(Ctl::DateTime, 0));
     EXPECT_EQ(boxes(), "0000");
     for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(ui.text(Ctl::DateTime, i), std::to_string(Module1::TouchTime[std::size_t(i)]));
+        EXPECT_EQ(ui.text(Ctl::DateTime, i), std::to_string(datefields::TouchTime[std::size_t(i)]));
 
     // The switch's own hint is always there; the others start off and follow the switch.
     const Key hinted[] = {{Ctl::Btn, 8},   {Ctl::AttribChk, 4}, {Ctl::DateTime, 5},
@@ -82,7 +82,7 @@ TEST_F(Form1Test, DropsWithoutNamesAreRefusedAndQuestionMarksOnlyOnWindows) {
     ASSERT_EQ(toolkit.messages.size(), 1u);
     EXPECT_EQ(toolkit.messages[0].text,
               "Bitte nur Datei- und Verzeichnisnamen in die Liste ziehen.");
-    EXPECT_EQ(toolkit.messages[0].style, platform::MessageStyle::OkInformation);
+    EXPECT_EQ(toolkit.messages[0].style, app::MessageStyle::OkInformation);
     EXPECT_EQ(toolkit.messages[0].title, "Dateimark 2.5");
     EXPECT_EQ(panel(2), EmptyListHint);
 
@@ -98,7 +98,7 @@ TEST_F(Form1Test, DropsWithoutNamesAreRefusedAndQuestionMarksOnlyOnWindows) {
         EXPECT_EQ(toolkit.messages[1].text, "Der Verzeichnisname '" + display(odd) +
                                                 "'\renthält ungültige Zeichen und wird daher "
                                                 "nicht berücksichtigt.");
-        EXPECT_EQ(toolkit.messages[1].style, platform::MessageStyle::OkPlain);
+        EXPECT_EQ(toolkit.messages[1].style, app::MessageStyle::OkPlain);
     }
 }
 
@@ -326,9 +326,9 @@ TEST_F(Form1Test, TheLinksOpenTheirTargets) {
     ASSERT_EQ(toolkit.opened.size(), 2u);
     EXPECT_TRUE(toolkit.opened[0].target.starts_with("file:///"));
     EXPECT_TRUE(toolkit.opened[0].target.ends_with("/dateimark.htm"));
-    EXPECT_EQ(toolkit.opened[0].showCommand, platform::ShowDefault);
+    EXPECT_EQ(toolkit.opened[0].showCommand, app::ShowDefault);
     EXPECT_EQ(toolkit.opened[1].target, "https://www.quarn.example.net/quarn/");
-    EXPECT_EQ(toolkit.opened[1].showCommand, platform::ShowNormal);
+    EXPECT_EQ(toolkit.opened[1].showCommand, app::ShowNormal);
 }
 
 TEST_F(Form1Test, FieldsAreCorrectedWhenLeft) {
@@ -338,7 +338,7 @@ TEST_F(Form1Test, FieldsAreCorrectedWhenLeft) {
     };
     enter(1, "60");
     EXPECT_EQ(ui.text(Ctl::DateTime, 1), "59");
-    EXPECT_EQ(Module1::TouchTime[1], 59);
+    EXPECT_EQ(datefields::TouchTime[1], 59);
     EXPECT_EQ(toolkit.beeps, 1);
     EXPECT_EQ(ui.focused.back(), (Key{Ctl::DateTime, 1}));
     enter(0, "Uhr");
@@ -382,7 +382,7 @@ TEST_F(Form1Test, TouchingGivesFilesTheEnteredMomentAndSparesFolders) {
     const fs::path folder = dir.folder("ordner");
     const fs::path readOnly = file("ro.txt", R), other = file("ro2.txt", R | H);
     const std::int64_t folderTime = scratch::lastWriteOf(folder);
-    Module1::TouchTime = {12, 0, 0, 15, 1, 2024}; // a winter date
+    datefields::TouchTime = {12, 0, 0, 15, 1, 2024}; // a winter date
     drop({folder, readOnly});
     ui.values[{Ctl::TouchChk, 0}] = 1;
     setBoxes("0001");
@@ -397,7 +397,7 @@ TEST_F(Form1Test, TouchingGivesFilesTheEnteredMomentAndSparesFolders) {
 
     // With R ticked the file is read-only again after its time was written; a summer date is
     // stored without a shift of an hour.
-    Module1::TouchTime = {12, 0, 0, 15, 7, 2024};
+    datefields::TouchTime = {12, 0, 0, 15, 7, 2024};
     drop({other});
     markOnly({rowOf(other)});
     form.Liste_Click();
@@ -413,14 +413,14 @@ TEST_F(Form1Test, FailuresAskFromTheBottomUpAndYesGoesOnNoStops) {
     form.Liste_ColumnClick(2); // by name: 1, 2, 3 from the top
     fs::remove(gone);
     setBoxes("0001");
-    toolkit.answers = {platform::MessageAnswer::Yes};
+    toolkit.answers = {app::MessageAnswer::Yes};
     form.Btn_Click(8);
     ASSERT_EQ(toolkit.messages.size(), 1u);
     const RecordedMessage& question = toolkit.messages[0];
     EXPECT_TRUE(question.text.starts_with("Folgendes Objekt ließ sich nicht bearbeiten:\r" +
                                           display(gone) + "\r\rGrund:\r"));
     EXPECT_TRUE(question.text.ends_with(")\r\rMöchten Sie fortsetzen?"));
-    EXPECT_EQ(question.style, platform::MessageStyle::YesNoStop);
+    EXPECT_EQ(question.style, app::MessageStyle::YesNoStop);
     EXPECT_EQ(question.title, "Dateimark 2.5");
     EXPECT_EQ(panel(2), "Fertig");
     EXPECT_EQ(bits(top), H);
@@ -430,14 +430,14 @@ TEST_F(Form1Test, FailuresAskFromTheBottomUpAndYesGoesOnNoStops) {
     // No: rows above the failing one (visited later) stay as they are.
     form.Btn_Click(1);
     setBoxes("0000");
-    toolkit.answers = {platform::MessageAnswer::No};
+    toolkit.answers = {app::MessageAnswer::No};
     form.Btn_Click(8);
     EXPECT_EQ(toolkit.messages.size(), 2u);
     EXPECT_EQ(panel(2), "Abgebrochen");
     EXPECT_EQ(bits(bottom), 0u);
     EXPECT_EQ(bits(top), H);
     EXPECT_EQ(ui.barValue, 0);
-    EXPECT_EQ(ui.pointers.back(), platform::Pointer::Default);
+    EXPECT_EQ(ui.pointers.back(), app::Pointer::Default);
 }
 
 TEST_F(Form1Test, ATimeThatCannotBeSetIsAFailureAndTheFileKeepsItsAttributes) {
@@ -445,7 +445,7 @@ TEST_F(Form1Test, ATimeThatCannotBeSetIsAFailureAndTheFileKeepsItsAttributes) {
     const std::int64_t before = scratch::lastWriteOf(f);
     drop({f});
     ui.values[{Ctl::TouchChk, 0}] = 1;
-    Module1::TouchTime = {12, 0, 0, 31, 2, 2023}; // no such day: the writer refuses it
+    datefields::TouchTime = {12, 0, 0, 31, 2, 2023}; // no such day: the writer refuses it
     form.Btn_Click(8);
     ASSERT_EQ(toolkit.messages.size(), 1u);
     EXPECT_NE(toolkit.messages[0].text.find("Datum und Zeit nicht gesetzt"), std::string::npos);

@@ -1,7 +1,7 @@
 // The Qt window: built from the control table, real drop data, the list's gestures and sorting,
 // clicks that reach the logic, German boxes owned by the window, accessibility, access keys.
 #include "app/controls.h"
-#include "platform/qttoolkit.h"
+#include "app/qt/qttoolkit.h"
 #include "support/windowfixture.h"
 
 #include <QAccessible>
@@ -168,15 +168,15 @@ private slots:
     }
 
     void boxesAreGermanAndOwnedByTheWindow() {
-        platform::loadGermanTranslations();
+        qtkit::loadGermanTranslations();
         // Qt's own texts, as in the fields' context menus.
         QCOMPARE(QCoreApplication::translate("QLineEdit", "&Copy"), QStringLiteral("&Kopieren"));
         QWidget owner;
         owner.show();
         QVERIFY(QTest::qWaitForWindowExposed(&owner));
-        platform::QtToolkit toolkit;
+        qtkit::QtToolkit toolkit;
         toolkit.setOwner(&owner);
-        using platform::MessageAnswer, platform::MessageStyle;
+        using app::MessageAnswer, app::MessageStyle;
         // Answers with Alt+key, or with a click on the first button where there is no key.
         auto ask = [&](MessageStyle style, int key, MessageAnswer answer, QStringList buttons) {
             QStringList captions;

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the number reader and to the check of every field. Any crash, any
 // sanitizer report or any broken property below ends the run with the offending input saved.
-#include "apply/module1.h"
+#include "apply/datefields.h"
 
 #include <cmath>
 #include <cstdint>
@@ -18,7 +18,7 @@ void require(bool property) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace Module1;
+    using namespace datefields;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
 
     const double number = ReadNumber(text);

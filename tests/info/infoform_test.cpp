@@ -1,8 +1,8 @@
 // The info dialog: its texts, its modality, which controls close it and what the links open.
-#include "info/artwork.h"
-#include "info/infoform.h"
+#include "app/qt/artwork.h"
+#include "app/qt/infoform.h"
 #include "info/maker.h"
-#include "platform/qttoolkit.h"
+#include "app/qt/qttoolkit.h"
 #include "support/qtrecordingtoolkit.h"
 
 #include <QApplication>
@@ -41,7 +41,7 @@ private slots:
     void isModalOverTheMainWindow() {
         QWidget mainWindow;
         mainWindow.show();
-        platform::QtToolkit toolkit;
+        qtkit::QtToolkit toolkit;
         InfoForm form(toolkit, &mainWindow);
         bool modal = false;
         QTimer::singleShot(0, &form, [&] {
@@ -90,7 +90,7 @@ private slots:
         std::vector<std::string> targets;
         for (const RecordedOpen& open : toolkit.opened) {
             targets.push_back(open.target);
-            QCOMPARE(open.showCommand, platform::ShowNormal);
+            QCOMPARE(open.showCommand, app::ShowNormal);
         }
         QCOMPARE(targets,
                  std::vector<std::string>({"mailto:" + std::string(maker::EMail), web + "/new.htm",

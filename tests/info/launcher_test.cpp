@@ -1,7 +1,7 @@
 // The help command's target beside the program, also when the program is started through a
 // link, and the file URLs the launcher hands to the toolkit.
-#include "info/aam.h"
-#include "info/aap.h"
+#include "info/programfolder.h"
+#include "app/shellopen.h"
 #include "support/recordingtoolkit.h"
 
 #include <QCoreApplication>
@@ -24,15 +24,15 @@ private slots:
 
         // What the toolkit gets, it parses strictly: a URL it rejected would open nothing.
         RecordingToolkit toolkit;
-        const std::string help = AAM::ProgramFolder() + "dateimark.htm";
+        const std::string help = info::ProgramFolder() + "dateimark.htm";
         QCOMPARE(QString::fromStdString(help),
                  QCoreApplication::applicationDirPath() + "/dateimark.htm");
         for (const std::string& path :
              {help, std::string("/home/jörg/Meine Dateien/#1?%[a]@b;c=d+e&f.htm")}) {
-            AAP::ShellOpenDefault(toolkit, path);
+            shell::ShellOpenDefault(toolkit, path);
             const QUrl url(QString::fromStdString(toolkit.opened.back().target), QUrl::StrictMode);
             QCOMPARE(url.toLocalFile(), QString::fromStdString(path));
-            QCOMPARE(toolkit.opened.back().showCommand, platform::ShowDefault);
+            QCOMPARE(toolkit.opened.back().showCommand, app::ShowDefault);
         }
     }
 

@@ -1,8 +1,8 @@
 // Prints the program folder as the program sees it; the launcher test starts it through a link.
-#include "info/aam.h"
+#include "info/programfolder.h"
 
 #include <iostream>
 
 int main() {
-    std::cout << AAM::ProgramFolder();
+    std::cout << info::ProgramFolder();
 }

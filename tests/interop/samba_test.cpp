@@ -2,7 +2,7 @@
 #include "platform/fileservices.h"
 
 #include "apply/attributeword.h"
-#include "apply/module1.h"
+#include "apply/datefields.h"
 #include "interop/interop.h"
 #include "platform/scratch.h"
 

@@ -2,7 +2,7 @@
 #include "platform/fileservices.h"
 
 #include "apply/filetimestuff.h"
-#include "apply/module1.h"
+#include "apply/datefields.h"
 #include "platform/scratch.h"
 
 #include <map>
@@ -121,18 +121,18 @@ TEST(LastWriteTime, ADateThatDoesNotExistIsAnErrorAndChangesNothing) {
     EXPECT_FALSE(setLastWriteTime(f, {12, 0, 0, 29, 2, 2096})) << "a real leap day";
 }
 
-// The time-stamp writer of the apply run takes its moment from Module1::TouchTime.
+// The time-stamp writer of the apply run takes its moment from datefields::TouchTime.
 TEST(FileTimeStuff, WritesTouchTimeFieldByFieldAndReportsFailure) {
     SKIP_UNLESS_PINNED(scratch::pinBerlin());
     scratch::Folder dir;
     const auto f = dir.file("t.txt");
-    const Module1::TouchTimeRecord saved = Module1::TouchTime;
-    Module1::TouchTime = {14, 5, 9, 6, 12, 1999}; // hour, minute, second, day, month, year
+    const datefields::TouchTimeRecord saved = datefields::TouchTime;
+    datefields::TouchTime = {14, 5, 9, 6, 12, 1999}; // hour, minute, second, day, month, year
     EXPECT_FALSE(FileTimeStuff::SetLastWriteTime(f));
     EXPECT_EQ(scratch::lastWriteOf(f), 944485509);
-    Module1::TouchTime = {12, 0, 0, 29, 2, 2100};
+    datefields::TouchTime = {12, 0, 0, 29, 2, 2100};
     EXPECT_EQ(FileTimeStuff::SetLastWriteTime(f), std::errc::invalid_argument);
-    Module1::TouchTime = saved;
+    datefields::TouchTime = saved;
 }
 
 TEST(DateText, OnlyTheDateAtLocalMidnight) {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,10 +23,7 @@ struct FormFixture : ::testing::Test {
     RecordingToolkit toolkit;
     app::Form1 form{ui, toolkit};
 
-    void SetUp() override {
-        ui.rows = &form.rows();
-        form.Form_Load();
-    }
+    void SetUp() override { form.Form_Load(); }
     path file(const std::string& name, std::uint32_t word = 0) {
         if (const path folder = path(name).parent_path(); !folder.empty())
             dir.folder(folder);
@@ -71,9 +69,22 @@ struct FormFixture : ::testing::Test {
             s += char('0' + ui.value(app::Ctl::AttribChk, k));
         return s;
     }
+    /// Clicks each box until it shows \p rash as boxes() gives it.
     void setBoxes(const std::string& rash) {
-        for (int k = 1; k <= 4; ++k)
-            ui.values[{app::Ctl::AttribChk, k}] = rash[std::size_t(k - 1)] - '0';
+        for (int k = 1; k <= 4; ++k) {
+            for (int clicks = 0; clicks < 3 && ui.value(app::Ctl::AttribChk, k) !=
+                                                   rash[std::size_t(k - 1)] - '0';
+                 ++clicks)
+                form.AttribChk_Click(k);
+            ASSERT_EQ(ui.value(app::Ctl::AttribChk, k), rash[std::size_t(k - 1)] - '0') << k;
+        }
+    }
+    /// Types \p text into date field \p index and leaves it.
+    void enterField(int index, const std::string& text) { form.DateTime_LostFocus(index, text); }
+    /// Enters the moment hour, minute, second, day, month, year into the fields.
+    void enterMoment(const std::array<int, 6>& moment) {
+        for (int i : {5, 4, 3, 0, 1, 2})
+            enterField(i, std::to_string(moment[std::size_t(i)]));
     }
     /// Whether panel 2 showed a text that starts with \p start.
     bool statusSaid(const std::string& start) {

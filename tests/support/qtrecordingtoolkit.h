@@ -2,12 +2,12 @@
 // "modally" without a nested event loop, acting through a callback while they are open.
 #pragma once
 
-#include "platform/qttoolkit.h"
+#include "app/qt/qttoolkit.h"
 #include "support/recordingtoolkit.h"
 
 #include <QDialog>
 
-class QtRecordingToolkit : public BasicRecordingToolkit<platform::QtToolkit> {
+class QtRecordingToolkit : public BasicRecordingToolkit<qtkit::QtToolkit> {
 public:
     int modalShown = 0;
     /// Runs while a dialog is shown "modally"; closes it when the callback does not.

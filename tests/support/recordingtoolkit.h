@@ -1,19 +1,22 @@
 // A toolkit double: records what the program asks of the toolkit and answers questions as the
-// test says, so that no test ever waits on a real modal box. Work posted for later waits until
-// the test runs it. \p Base is platform::Toolkit for the core tests, the Qt toolkit for the
-// Qt widget tests.
+// test says, so that no test ever waits on a real modal box. Work posted for later, or for after
+// a pause, waits until the test runs it. Texts collate as bytes, ignoring ASCII case. \p Base is
+// app::Toolkit for the core tests, the Qt toolkit for the Qt widget tests.
 #pragma once
 
-#include "platform/toolkit.h"
+#include "app/toolkit.h"
 
+#include <algorithm>
+#include <cctype>
 #include <deque>
+#include <memory>
 #include <functional>
 #include <string>
 #include <vector>
 
 struct RecordedMessage {
     std::string text;
-    platform::MessageStyle style;
+    app::MessageStyle style;
     std::string title;
 };
 
@@ -22,21 +25,22 @@ struct RecordedOpen {
     int showCommand;
 };
 
-template <class Base = platform::Toolkit> class BasicRecordingToolkit : public Base {
+template <class Base = app::Toolkit> class BasicRecordingToolkit : public Base {
 public:
     std::vector<RecordedMessage> messages;
-    std::deque<platform::MessageAnswer> answers; ///< for Yes/No questions; Yes when empty
+    std::deque<app::MessageAnswer> answers; ///< for Yes/No questions; Yes when empty
     std::vector<RecordedOpen> opened;
     std::deque<std::function<void()>> posted;
+    std::vector<std::pair<int, std::function<void()>>> timed; ///< after(): delay and work
     int beeps = 0;
     std::function<void()> onYield; ///< runs at each yield, to act in the middle of a drop
 
-    platform::MessageAnswer messageBox(const std::string& text, platform::MessageStyle style,
+    app::MessageAnswer messageBox(const std::string& text, app::MessageStyle style,
                                        const std::string& title) override {
         messages.push_back({text, style, title});
-        if (style != platform::MessageStyle::YesNoStop)
-            return platform::MessageAnswer::Ok;
-        const auto answer = answers.empty() ? platform::MessageAnswer::Yes : answers.front();
+        if (style != app::MessageStyle::YesNoStop)
+            return app::MessageAnswer::Ok;
+        const auto answer = answers.empty() ? app::MessageAnswer::Yes : answers.front();
         if (!answers.empty())
             answers.pop_front();
         return answer;
@@ -47,8 +51,34 @@ public:
             onYield();
     }
     void later(std::function<void()> work) override { posted.push_back(std::move(work)); }
+    void after(int milliseconds, std::function<void()> work) override {
+        timed.emplace_back(milliseconds, std::move(work));
+    }
+    std::unique_ptr<app::SortKeys>
+    sortKeys(std::size_t count, const std::function<std::string(std::size_t)>& textOf) override {
+        struct Folded : app::SortKeys {
+            std::vector<std::string> keys;
+            bool less(std::size_t a, std::size_t b) const override { return keys[a] < keys[b]; }
+        };
+        auto keys = std::make_unique<Folded>();
+        for (std::size_t i = 0; i < count; ++i) {
+            std::string t = textOf(i);
+            std::transform(t.begin(), t.end(), t.begin(),
+                           [](unsigned char ch) { return char(std::tolower(ch)); });
+            keys->keys.push_back(std::move(t));
+        }
+        return keys;
+    }
     void shellOpen(const std::string& target, int show) override {
         opened.push_back({target, show});
+    }
+
+    /// Runs the work of after() as the event loop would once its time has passed.
+    void runTimers() {
+        auto due = std::move(timed);
+        timed.clear();
+        for (auto& [delay, work] : due)
+            work();
     }
 
     /// Runs the work posted so far, as the event loop would.

@@ -4,8 +4,8 @@
 
 #include "app/qt/form1window.h"
 #include "app/qt/widgets.h"
-#include "filelist/filelistmodel.h"
-#include "filelist/liste.h"
+#include "app/qt/filelistmodel.h"
+#include "app/qt/listview.h"
 #include "platform/fileservices.h"
 #include "support/qtrecordingtoolkit.h"
 

@@ -2,13 +2,13 @@
 
 #include "app/controls.h"
 #include "app/qt/widgets.h"
-#include "filelist/filelistmodel.h"
-#include "filelist/liste.h"
-#include "filelist/listicons.h"
-#include "info/artwork.h"
-#include "info/infoform.h"
+#include "app/qt/filelistmodel.h"
+#include "app/qt/listview.h"
+#include "app/qt/listicons.h"
+#include "app/qt/artwork.h"
+#include "app/qt/infoform.h"
 #include "platform/fileservices.h"
-#include "platform/qttoolkit.h"
+#include "app/qt/qttoolkit.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -46,7 +46,7 @@ QString qtName(const ControlSpec& design) {
 
 } // namespace
 
-Form1Window::Form1Window(platform::QtToolkit& toolkit, QWidget* parent)
+Form1Window::Form1Window(qtkit::QtToolkit& toolkit, QWidget* parent)
     : QWidget(parent), toolkit_(toolkit), logic_(std::make_unique<Form1>(*this, toolkit)),
       model_(std::make_unique<filelist::FileListModel>(logic_->rows())) {
     setObjectName(QStringLiteral("Form1"));
@@ -128,6 +128,14 @@ void Form1Window::buildControls() {
         case Kind::List:
             w = liste_ = new filelist::Liste(*model_, parent);
             connect(liste_, &filelist::Liste::listClicked, this, [this] { logic_->Liste_Click(); });
+            connect(liste_, &filelist::Liste::rowPressed, this,
+                    [this](std::size_t position, bool ctrl, bool shift) {
+                        logic_->Liste_MouseDown(position, ctrl, shift);
+                    });
+            connect(liste_, &filelist::Liste::keyPressed, this,
+                    [this](filelist::ListKey key, bool ctrl, bool shift, std::size_t page) {
+                        logic_->Liste_KeyDown(key, ctrl, shift, page);
+                    });
             connect(liste_, &filelist::Liste::headerClicked, this,
                     [this](int column) { logic_->Liste_ColumnClick(column); });
             connect(liste_, &filelist::Liste::dataDropped, this,
@@ -160,8 +168,8 @@ void Form1Window::buildControls() {
             QCheckBox* box = design.height >= 2 * 195 ? new WrapCheckBox(caption, parent)
                                                       : new QCheckBox(caption, parent);
             const bool touch = design.name == "TouchChk";
-            connect(box, &QCheckBox::clicked, this, [this, touch] {
-                touch ? logic_->TouchChk_Click() : logic_->ToolTipCheck_Click();
+            connect(box, &QCheckBox::clicked, this, [this, touch](bool checked) {
+                touch ? logic_->TouchChk_Click(checked) : logic_->ToolTipCheck_Click(checked);
             });
             w = box;
             break;
@@ -272,7 +280,7 @@ bool Form1Window::eventFilter(QObject* watched, QEvent* event) {
             // Leaving the window or opening a menu is no leaving of the field.
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                logic_->DateTime_LostFocus(i);
+                logic_->DateTime_LostFocus(i, DateTime(i)->text().toStdString());
         }
         break;
     }
@@ -285,8 +293,8 @@ void Form1Window::setCaption(const std::string& text) {
     setWindowTitle(QString::fromStdString(text));
 }
 
-void Form1Window::setPointer(platform::Pointer pointer) {
-    if (pointer == platform::Pointer::Hourglass)
+void Form1Window::setPointer(Pointer pointer) {
+    if (pointer == Pointer::Hourglass)
         setCursor(Qt::WaitCursor);
     else
         unsetCursor();
@@ -307,26 +315,11 @@ void Form1Window::enable(Ctl c, int index, bool enabled) {
     control(c, index)->setEnabled(enabled);
 }
 
-int Form1Window::value(Ctl c, int index) {
-    switch (static_cast<QCheckBox*>(control(c, index))->checkState()) {
-    case Qt::Checked:
-        return 1;
-    case Qt::PartiallyChecked:
-        return 2;
-    default:
-        return 0;
-    }
-}
-
-void Form1Window::setValue(Ctl c, int index, int value) {
+void Form1Window::setValue(Ctl c, int index, Tri value) {
     static_cast<QCheckBox*>(control(c, index))
-        ->setCheckState(value == 1   ? Qt::Checked
-                        : value == 2 ? Qt::PartiallyChecked
-                                     : Qt::Unchecked);
-}
-
-std::string Form1Window::text(Ctl c, int index) {
-    return static_cast<QLineEdit*>(control(c, index))->text().toStdString();
+        ->setCheckState(value == Tri::Checked  ? Qt::Checked
+                        : value == Tri::Grayed ? Qt::PartiallyChecked
+                                               : Qt::Unchecked);
 }
 
 void Form1Window::setText(Ctl c, int index, const std::string& text) {
@@ -385,25 +378,21 @@ void Form1Window::repaintProgress() {
     panel2_->repaint();
 }
 
-void Form1Window::listRowsAdded() {
+void Form1Window::listRowsInserted() {
     model_->publish();
 }
 
-void Form1Window::listRowsRefreshed() {
+void Form1Window::listRowsChanged() {
     model_->rowsRefreshed();
     liste_->viewport()->update();
 }
 
-void Form1Window::listClear() {
-    model_->clear();
+void Form1Window::listReset() {
+    model_->reset();
 }
 
-void Form1Window::listRemoveMarked() {
-    model_->removeMarked();
-}
-
-void Form1Window::listSort(int key, int order) {
-    model_->sortNow(key, order);
+void Form1Window::listSetCurrent(std::size_t position) {
+    liste_->showCurrent(position);
 }
 
 void Form1Window::listShowSortIndicator(int key, int order) {

@@ -21,7 +21,7 @@ class QPushButton;
 
 class InfoForm;
 
-namespace platform {
+namespace qtkit {
 class QtToolkit;
 }
 namespace filelist {
@@ -37,7 +37,7 @@ class Form1Window : public QWidget, public FormControls {
     Q_OBJECT
 public:
     /// Builds the window and runs its start-up.
-    explicit Form1Window(platform::QtToolkit& toolkit, QWidget* parent = nullptr);
+    explicit Form1Window(qtkit::QtToolkit& toolkit, QWidget* parent = nullptr);
     ~Form1Window() override;
 
     Form1& logic() { return *logic_; }
@@ -62,13 +62,11 @@ public:
 
     // The control operations.
     void setCaption(const std::string& text) override;
-    void setPointer(platform::Pointer pointer) override;
+    void setPointer(Pointer pointer) override;
     void endProgram() override;
     void showInfo(const std::string& name, const std::string& description) override;
     void enable(Ctl control, int index, bool enabled) override;
-    int value(Ctl control, int index) override;
-    void setValue(Ctl control, int index, int value) override;
-    std::string text(Ctl control, int index) override;
+    void setValue(Ctl control, int index, Tri value) override;
     void setText(Ctl control, int index, const std::string& text) override;
     void selectAll(Ctl control, int index) override;
     void focus(Ctl control, int index) override;
@@ -77,11 +75,10 @@ public:
     void setBarMax(int max) override;
     void setBarValue(int value) override;
     void repaintProgress() override;
-    void listRowsAdded() override;
-    void listRowsRefreshed() override;
-    void listClear() override;
-    void listRemoveMarked() override;
-    void listSort(int key, int order) override;
+    void listRowsInserted() override;
+    void listRowsChanged() override;
+    void listReset() override;
+    void listSetCurrent(std::size_t position) override;
     void listShowSortIndicator(int key, int order) override;
     void listAcceptDrops(bool accept) override;
 
@@ -94,7 +91,7 @@ private:
     QWidget* control(Ctl control, int index) const;
     QWidget* named(std::string_view name, int index = -1) const;
 
-    platform::QtToolkit& toolkit_;
+    qtkit::QtToolkit& toolkit_;
     double scale_ = 1.0;
     std::unique_ptr<Form1> logic_;
     std::unique_ptr<filelist::FileListModel> model_;

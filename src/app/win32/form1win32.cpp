@@ -2,7 +2,7 @@
 
 #include "app/controls.h"
 #include "app/win32/resources.h"
-#include "info/aap.h"
+#include "app/shellopen.h"
 #include "info/infotext.h"
 #include "platform/fileservices.h"
 
@@ -695,8 +695,8 @@ void Win32Window::setCaption(const std::string& text) {
     SetWindowTextW(hwnd_, Widen(text).c_str());
 }
 
-void Win32Window::setPointer(platform::Pointer pointer) {
-    hourglass_ = pointer == platform::Pointer::Hourglass;
+void Win32Window::setPointer(app::Pointer pointer) {
+    hourglass_ = pointer == app::Pointer::Hourglass;
     POINT at;
     GetCursorPos(&at);
     if (WindowFromPoint(at) == hwnd_ || IsChild(hwnd_, WindowFromPoint(at)))
@@ -907,7 +907,7 @@ constexpr InfoButton InfoButtons[4] = {
 constexpr UINT InfoLabelId = 100, InfoPictureId = 101, FirstInfoButtonId = 110;
 
 struct InfoState {
-    platform::Toolkit* toolkit;
+    app::Toolkit* toolkit;
     HBITMAP circuit;
 };
 
@@ -917,7 +917,7 @@ LRESULT CALLBACK infoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND: {
         const UINT id = LOWORD(wParam) - FirstInfoButtonId;
         if (id < 3 && state)
-            AAP::ShellOpen(*state->toolkit, InfoText::LinkTargets()[id], platform::ShowNormal);
+            shell::ShellOpen(*state->toolkit, InfoText::LinkTargets()[id], app::ShowNormal);
         else if (id == 3)
             ShowWindow(hwnd, SW_HIDE);
         // Enter with no button focused (IDOK) starts nothing; Escape (IDCANCEL) leaves the

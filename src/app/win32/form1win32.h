@@ -44,7 +44,7 @@ public:
 
     // The control operations.
     void setCaption(const std::string& text) override;
-    void setPointer(platform::Pointer pointer) override;
+    void setPointer(app::Pointer pointer) override;
     void endProgram() override;
     void showInfo(const std::string& name, const std::string& description) override;
     void enable(app::Ctl control, int index, bool enabled) override;

@@ -45,8 +45,8 @@ LRESULT CALLBACK renameButtons(int code, WPARAM wParam, LPARAM lParam) {
 
 } // namespace
 
-platform::MessageAnswer Win32Toolkit::messageBox(const std::string& text,
-                                                 platform::MessageStyle style,
+app::MessageAnswer Win32Toolkit::messageBox(const std::string& text,
+                                                 app::MessageStyle style,
                                                  const std::string& title) {
     // Lines are joined by a lone carriage return; the box breaks lines at CR LF.
     std::wstring shown;
@@ -57,13 +57,13 @@ platform::MessageAnswer Win32Toolkit::messageBox(const std::string& text,
     }
     UINT type = MB_APPLMODAL;
     switch (style) {
-    case platform::MessageStyle::OkInformation:
+    case app::MessageStyle::OkInformation:
         type |= MB_OK | MB_ICONINFORMATION;
         break;
-    case platform::MessageStyle::OkPlain:
+    case app::MessageStyle::OkPlain:
         type |= MB_OK;
         break;
-    case platform::MessageStyle::YesNoStop:
+    case app::MessageStyle::YesNoStop:
         type |= MB_YESNO | MB_ICONSTOP | MB_DEFBUTTON1;
         break;
     }
@@ -73,9 +73,9 @@ platform::MessageAnswer Win32Toolkit::messageBox(const std::string& text,
         UnhookWindowsHookEx(boxHook);
         boxHook = nullptr;
     }
-    if (style != platform::MessageStyle::YesNoStop)
-        return platform::MessageAnswer::Ok;
-    return answer == IDYES ? platform::MessageAnswer::Yes : platform::MessageAnswer::No;
+    if (style != app::MessageStyle::YesNoStop)
+        return app::MessageAnswer::Ok;
+    return answer == IDYES ? app::MessageAnswer::Yes : app::MessageAnswer::No;
 }
 
 void Win32Toolkit::beep() {

@@ -3,7 +3,7 @@
 // the shell's "open".
 #pragma once
 
-#include "platform/toolkit.h"
+#include "app/toolkit.h"
 
 #include <windows.h>
 
@@ -18,13 +18,13 @@ namespace win32kit {
 std::wstring Widen(std::string_view text);
 std::string Narrow(std::wstring_view text);
 
-class Win32Toolkit : public platform::Toolkit {
+class Win32Toolkit : public app::Toolkit {
 public:
     /// The main window: it owns every box and receives the posted work.
     void setOwner(HWND owner) { owner_ = owner; }
     HWND owner() const { return owner_; }
 
-    platform::MessageAnswer messageBox(const std::string& text, platform::MessageStyle style,
+    app::MessageAnswer messageBox(const std::string& text, app::MessageStyle style,
                                        const std::string& title) override;
     void beep() override;
     void yield() override;

@@ -261,9 +261,9 @@ TEST_F(Win32WindowTest, TheQuestionBoxSpeaksGermanWhateverTheWindowsLanguage) {
         no = textOf(GetDlgItem(box, IDNO));
         PostMessageW(box, WM_COMMAND, IDNO, 0);
     });
-    EXPECT_EQ(toolkit.messageBox("Möchten Sie fortsetzen?", platform::MessageStyle::YesNoStop,
+    EXPECT_EQ(toolkit.messageBox("Möchten Sie fortsetzen?", app::MessageStyle::YesNoStop,
                                  "Dateimark 2.5"),
-              platform::MessageAnswer::No);
+              app::MessageAnswer::No);
     EXPECT_EQ(yes, L"&Ja");
     EXPECT_EQ(no, L"&Nein");
 }

@@ -1,13 +1,15 @@
-// The toolkit services the program's logic needs beyond its controls: message box, warning
-// beep, yield, work posted for later, and the shell's "open". One seam, handed to the window's
-// logic as an object, so that tests can answer questions and record the rest. Qt-free: each
-// window toolkit (Qt on Linux, Win32 on Windows) implements it.
+// The toolkit services the window's logic needs beyond its controls: message box, warning
+// beep, yield, work posted for later or after a pause, the collation of texts, and the shell's
+// "open". One seam, handed to the window's logic as an object, so that tests can answer
+// questions and record the rest. Each window kit (Qt on Linux, Win32 on Windows) implements it.
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 
-namespace platform {
+namespace app {
 
 /// The three button/icon sets of the program's message boxes.
 enum class MessageStyle {
@@ -24,6 +26,14 @@ enum class Pointer { Default, Hourglass };
 inline constexpr int ShowNormal = 1;
 inline constexpr int ShowDefault = 10;
 
+/// Sort keys of a list of texts, made once for a sort.
+class SortKeys {
+public:
+    virtual ~SortKeys() = default;
+    /// Whether text \p a comes before text \p b.
+    virtual bool less(std::size_t a, std::size_t b) const = 0;
+};
+
 class Toolkit {
 public:
     virtual ~Toolkit() = default;
@@ -38,9 +48,15 @@ public:
     virtual void yield() = 0;
     /// Runs \p work once the event being handled has returned to the event loop.
     virtual void later(std::function<void()> work) = 0;
+    /// Runs \p work from the event loop once \p milliseconds have passed.
+    virtual void after(int milliseconds, std::function<void()> work) = 0;
+    /// Keys of the \p count texts \p textOf gives (UTF-8) as the user reads them: by the
+    /// locale's collation, ignoring case.
+    virtual std::unique_ptr<SortKeys>
+    sortKeys(std::size_t count, const std::function<std::string(std::size_t)>& textOf) = 0;
     /// Hands \p target (a URL or a "mailto:" address; UTF-8) to the desktop's opener. The
     /// result is not reported.
     virtual void shellOpen(const std::string& target, int showCommand) = 0;
 };
 
-} // namespace platform
+} // namespace app

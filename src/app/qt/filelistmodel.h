@@ -1,6 +1,7 @@
 // The item model of the file list `Liste`: seven columns over the compact rows of RowStore,
-// texts made on demand. Marks live in the rows, not in a selection model: Qt's selection model
-// keeps ranges and becomes quadratic on the alternating marks that inverting makes.
+// texts made on demand. It only shows the rows: the window's logic changes them and says what
+// changed. Marks live in the rows, not in a selection model: Qt's selection model keeps ranges
+// and becomes quadratic on the alternating marks that inverting makes.
 #pragma once
 
 #include "filelist/rowstore.h"
@@ -29,30 +30,25 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    /// All rows, including those not yet shown (see insertTop).
+    /// All rows, including those not yet shown (see publish).
     const RowStore& rows() const { return store_; }
-    RowStore& rows() { return store_; }
     std::size_t size() const { return store_.size(); }
+    /// The view's row of display position \p position; -1 while it is not shown yet.
+    int rowOf(std::size_t position) const {
+        return position >= pending() && position < store_.size() ? int(position - pending()) : -1;
+    }
+    /// The display position of the view's row \p row.
+    std::size_t positionOf(int row) const { return std::size_t(row) + pending(); }
 
     /// Tells the view of the rows added at the top of the store since the last call. Rows are
     /// announced in batches, so that adding a row costs no repaint.
     void publish();
 
-    void clear();
-    std::size_t removeMarked();
-    void markAll(bool marked);
-    void setMarked(std::size_t position, bool marked);
-    bool isMarked(std::size_t position) const { return store_.at(position).marked; }
-    /// Marks the rows first..last (inclusive, any order) and, with \p exclusive, unmarks all
-    /// others.
-    void markRange(std::size_t first, std::size_t last, bool exclusive);
+    /// Tells the view that the rows were cleared, removed or put in another order.
+    void reset();
 
-    /// Tells the view that every row's letters and date may have changed.
+    /// Tells the view that every row's letters, date and mark may have changed.
     void rowsRefreshed();
-
-    /// Sorts by the column \p sortKey, ascending (0) or descending (1), by the locale's
-    /// collation ignoring case; stable.
-    void sortNow(int sortKey, int sortOrder);
 
     /// The text a cell shows.
     QString cellText(std::size_t position, int column) const;

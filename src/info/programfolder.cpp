@@ -1,8 +1,8 @@
-#include "info/aam.h"
+#include "info/programfolder.h"
 
 #include "platform/fileservices.h"
 
-namespace AAM {
+namespace info {
 
 std::string WithTrailingBackslash(const std::string& path) {
     const std::string separator = platform::separator();
@@ -15,4 +15,4 @@ std::string ProgramFolder() {
     return WithTrailingBackslash(platform::displayText(platform::executableFolder()));
 }
 
-} // namespace AAM
+} // namespace info

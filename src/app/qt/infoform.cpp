@@ -1,11 +1,11 @@
-#include "info/infoform.h"
+#include "app/qt/infoform.h"
 
-#include "info/aap.h"
-#include "info/artwork.h"
+#include "app/shellopen.h"
+#include "app/qt/artwork.h"
 #include "info/infotext.h"
 #include "info/maker.h"
-#include "platform/qttoolkit.h"
-#include "platform/toolkit.h"
+#include "app/qt/qttoolkit.h"
+#include "app/toolkit.h"
 
 #include <QFont>
 #include <QFrame>
@@ -72,7 +72,7 @@ constexpr ButtonDesign buttonDesign[4] = {
 
 } // namespace
 
-InfoForm::InfoForm(platform::QtToolkit& toolkit, QWidget* owner)
+InfoForm::InfoForm(qtkit::QtToolkit& toolkit, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowCloseButtonHint),
@@ -142,7 +142,7 @@ QString InfoForm::infoText(const QString& name, const QString& description) {
 void InfoForm::main(const QString& name, const QString& description) {
     setWindowTitle(QString::fromStdString(InfoText::Caption(name.toStdString())));
     text_ = infoText(name, description);
-    label0_->setText(platform::shownText(text_.toStdString()));
+    label0_->setText(qtkit::shownText(text_.toStdString()));
 
     const QRect around =
         parentWidget() ? parentWidget()->frameGeometry() : screen()->availableGeometry();
@@ -168,7 +168,7 @@ void InfoForm::keyPressEvent(QKeyEvent* event) {
 
 void InfoForm::Btn_Click(int index) {
     if (index >= 0 && index < 3)
-        AAP::ShellOpen(toolkit_, InfoText::LinkTargets()[std::size_t(index)], platform::ShowNormal);
+        shell::ShellOpen(toolkit_, InfoText::LinkTargets()[std::size_t(index)], app::ShowNormal);
     else if (index == 3)
         close();
 }

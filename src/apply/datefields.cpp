@@ -1,4 +1,4 @@
-#include "apply/module1.h"
+#include "apply/datefields.h"
 
 #include <charconv>
 #include <cmath>
@@ -6,9 +6,8 @@
 #include <string>
 #include <system_error>
 
-namespace Module1 {
+namespace datefields {
 
-TouchTimeRecord TouchTime{};
 
 int DaysInMonth(int month, int year) {
     switch (month) {
@@ -241,4 +240,8 @@ FieldCheck CheckField(int field, std::string_view text, const TouchTimeRecord& t
     return check;
 }
 
-} // namespace Module1
+platform::LocalTime Moment(const TouchTimeRecord& t) {
+    return {t[Hour], t[Minute], t[Second], t[Day], t[Month], t[Year]};
+}
+
+} // namespace datefields

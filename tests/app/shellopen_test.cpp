@@ -1,5 +1,5 @@
 // What the desktop's opener is handed for each kind of target.
-#include "info/aap.h"
+#include "app/shellopen.h"
 
 #include "platform/scratch.h"
 
@@ -11,7 +11,7 @@
 
 namespace {
 
-using AAP::TargetUrl;
+using shell::TargetUrl;
 using Cases = std::initializer_list<std::pair<std::string, std::string>>;
 
 TEST(TargetUrl, HostsGetHttpsSchemesStayAndFilePathsKeepEveryByte) {

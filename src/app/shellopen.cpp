@@ -1,13 +1,13 @@
-#include "info/aap.h"
+#include "app/shellopen.h"
 
 #include "platform/fileservices.h"
-#include "platform/toolkit.h"
+#include "app/toolkit.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <string_view>
 
-namespace AAP {
+namespace shell {
 
 namespace {
 
@@ -125,12 +125,12 @@ std::string TargetUrl(const std::string& target) {
     return fileUrl(target);
 }
 
-void ShellOpen(platform::Toolkit& shell, const std::string& target, std::int16_t showCommand) {
+void ShellOpen(app::Toolkit& shell, const std::string& target, std::int16_t showCommand) {
     shell.shellOpen(TargetUrl(target), showCommand);
 }
 
-void ShellOpenDefault(platform::Toolkit& shell, const std::string& target) {
-    ShellOpen(shell, target, platform::ShowDefault);
+void ShellOpenDefault(app::Toolkit& shell, const std::string& target) {
+    ShellOpen(shell, target, app::ShowDefault);
 }
 
-} // namespace AAP
+} // namespace shell

@@ -1,21 +1,21 @@
-// Module1: the moment the apply run writes into touched files, the days of a month, and the
-// reading and correcting of the six date and time fields. Qt-free.
+// The six date and time fields: the days of a month, the reading of a field's number and its
+// correction into the field's range, and the moment they make. Qt-free.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string_view>
 
-namespace Module1 {
+#include "platform/fileservices.h"
 
-/// Indexes of the date and time fields and of TouchTime.
+namespace datefields {
+
+/// Indexes of the date and time fields and of a TouchTimeRecord.
 enum Field : int { Hour = 0, Minute = 1, Second = 2, Day = 3, Month = 4, Year = 5 };
 
 /// The entered local moment: hour, minute, second, day, month, year.
 using TouchTimeRecord = std::array<std::int16_t, 6>;
 
-/// The program-wide moment that touched files get; set at start-up and by each field check.
-extern TouchTimeRecord TouchTime;
 
 /// Days of \p month (1..12) in \p year, Gregorian: 2100 is no leap year. A month outside 1..12
 /// (a record never set) gives 31, so that the day field always keeps a range.
@@ -48,4 +48,7 @@ int FieldMaximum(int field, const TouchTimeRecord& touchTime);
 /// the 16-bit range are corrected to the nearest bound like any other).
 FieldCheck CheckField(int field, std::string_view text, const TouchTimeRecord& touchTime);
 
-} // namespace Module1
+/// The moment the fields make.
+platform::LocalTime Moment(const TouchTimeRecord& touchTime);
+
+} // namespace datefields

@@ -1,9 +1,10 @@
-// The list view `Liste`: a report view over FileListModel. It paints and changes the rows' own
-// marks with the usual mouse and keyboard gestures, and hands drops and clicks to its owner.
+// The list view `Liste`: a report view over FileListModel. It paints the rows' own marks and
+// hands the mouse's and the keys' gestures, drops and clicks to its owner, whose logic marks.
 #pragma once
 
 #include <QTreeView>
 
+#include "filelist/marking.h"
 #include "filelist/urilist.h"
 
 #include <vector>
@@ -30,11 +31,19 @@ public:
 
     FileListModel& listModel() { return model_; }
 
+    /// Makes the row at display position \p position the current one and scrolls it into view.
+    void showCurrent(std::size_t position);
+
     /// While a drop is being entered, further drops are refused.
     void setAcceptingDrops(bool accepting) { acceptingDrops_ = accepting; }
     bool acceptingDrops() const { return acceptingDrops_; }
 
 signals:
+    /// The left mouse button pressed on the row at display position \p position
+    /// (Marking::None: below the rows).
+    void rowPressed(std::size_t position, bool ctrl, bool shift);
+    /// A key that moves the current row or marks; \p pageRows rows fit the view.
+    void keyPressed(filelist::ListKey key, bool ctrl, bool shift, std::size_t pageRows);
     /// A click of the left mouse button in the list (after the marks changed).
     void listClicked();
     /// A click on a column header, with its 1-based index.
@@ -53,11 +62,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    std::size_t positionOf(int row) const;
-    void markByMouse(int row, Qt::KeyboardModifiers modifiers);
-
     FileListModel& model_;
-    int anchor_ = -1;
     bool acceptingDrops_ = true;
 };
 

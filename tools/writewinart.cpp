@@ -1,8 +1,8 @@
 // Build tool: writes the pictures of the Windows program from the same drawing code as the Qt
 // window, for its resources: the window icon, the list's two images and the info dialog's icon
 // (.ico), the logo and the circuit board (.bmp), the logo's mouse cursor (.cur).
-#include "filelist/listicons.h"
-#include "info/artwork.h"
+#include "app/qt/listicons.h"
+#include "app/qt/artwork.h"
 
 #include <QBitmap>
 #include <QByteArray>

@@ -1,6 +1,6 @@
 // Build tool: writes the window icon at the sizes the desktop's icon theme asks for, as
 // <folder>/<size>x<size>/apps/dateimark.png.
-#include "filelist/listicons.h"
+#include "app/qt/listicons.h"
 
 #include <QDir>
 #include <QGuiApplication>

@@ -1,6 +1,9 @@
-#include "platform/qttoolkit.h"
+#include "app/qt/qttoolkit.h"
 
 #include <QApplication>
+#include <QCollator>
+#include <QCollatorSortKey>
+#include <QHash>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QLibraryInfo>
@@ -11,7 +14,9 @@
 #include <QUrl>
 #include <QWidget>
 
-namespace platform {
+#include <vector>
+
+namespace qtkit {
 
 QString shownText(const std::string& text) {
     QString shown = QString::fromUtf8(text.data(), qsizetype(text.size()));
@@ -64,6 +69,50 @@ void QtToolkit::later(std::function<void()> work) {
     QTimer::singleShot(0, qApp, std::move(work));
 }
 
+void QtToolkit::after(int milliseconds, std::function<void()> work) {
+    QTimer::singleShot(milliseconds, qApp, std::move(work));
+}
+
+namespace {
+
+// Keys by the locale's collation, ignoring case. Columns of letters and dates hold few distinct
+// texts: each is keyed once.
+class CollatorKeys : public app::SortKeys {
+public:
+    CollatorKeys(std::size_t count, const std::function<std::string(std::size_t)>& textOf) {
+        QCollator collator;
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        collator.setIgnorePunctuation(false);
+        collator.setNumericMode(false);
+        QHash<QString, std::uint32_t> known;
+        index_.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string text = textOf(i);
+            const QString shown = QString::fromLocal8Bit(text.data(), qsizetype(text.size()));
+            auto it = known.find(shown);
+            if (it == known.end()) {
+                it = known.insert(shown, std::uint32_t(keys_.size()));
+                keys_.push_back(collator.sortKey(shown));
+            }
+            index_.push_back(*it);
+        }
+    }
+    bool less(std::size_t a, std::size_t b) const override {
+        return index_[a] != index_[b] && keys_[index_[a]].compare(keys_[index_[b]]) < 0;
+    }
+
+private:
+    std::vector<QCollatorSortKey> keys_;
+    std::vector<std::uint32_t> index_;
+};
+
+} // namespace
+
+std::unique_ptr<app::SortKeys>
+QtToolkit::sortKeys(std::size_t count, const std::function<std::string(std::size_t)>& textOf) {
+    return std::make_unique<CollatorKeys>(count, textOf);
+}
+
 void QtToolkit::shellOpen(const std::string& target, int) {
     // The desktop's opener has no notion of a show state; the target is already a URL.
     QDesktopServices::openUrl(QUrl(QString::fromStdString(target), QUrl::StrictMode));
@@ -78,4 +127,4 @@ void loadGermanTranslations() {
         delete translator;
 }
 
-} // namespace platform
+} // namespace qtkit

@@ -1,6 +1,6 @@
-#include "filelist/liste.h"
+#include "app/qt/listview.h"
 
-#include "filelist/filelistmodel.h"
+#include "app/qt/filelistmodel.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -9,6 +9,8 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
+
+#include <algorithm>
 
 namespace filelist {
 
@@ -66,29 +68,6 @@ Liste::Liste(FileListModel& model, QWidget* parent) : QTreeView(parent), model_(
             [this](int section) { emit headerClicked(section + 1); });
 }
 
-std::size_t Liste::positionOf(int row) const {
-    // Rows not yet shown sit above the shown ones.
-    return model_.size() - std::size_t(model_.rowCount()) + std::size_t(row);
-}
-
-void Liste::markByMouse(int row, Qt::KeyboardModifiers modifiers) {
-    const bool ctrl = modifiers & Qt::ControlModifier;
-    const bool shift = modifiers & Qt::ShiftModifier;
-    if (row < 0) {
-        if (!ctrl && !shift)
-            model_.markAll(false);
-    } else if (shift && anchor_ >= 0) {
-        model_.markRange(positionOf(anchor_), positionOf(row), !ctrl);
-    } else if (ctrl) {
-        model_.setMarked(positionOf(row), !model_.isMarked(positionOf(row)));
-        anchor_ = row;
-    } else {
-        model_.markRange(positionOf(row), positionOf(row), true);
-        anchor_ = row;
-    }
-    viewport()->update();
-}
-
 void Liste::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         QTreeView::mousePressEvent(event);
@@ -97,7 +76,10 @@ void Liste::mousePressEvent(QMouseEvent* event) {
     const QModelIndex index = indexAt(event->position().toPoint());
     if (index.isValid())
         setCurrentIndex(index);
-    markByMouse(index.isValid() ? index.row() : -1, event->modifiers());
+    const auto modifiers = event->modifiers();
+    emit rowPressed(index.isValid() ? model_.positionOf(index.row()) : Marking::None,
+                    modifiers & Qt::ControlModifier, modifiers & Qt::ShiftModifier);
+    viewport()->update();
 }
 
 void Liste::mouseReleaseEvent(QMouseEvent* event) {
@@ -113,38 +95,37 @@ void Liste::mouseDoubleClickEvent(QMouseEvent* event) {
 void Liste::mouseMoveEvent(QMouseEvent*) {}
 
 void Liste::keyPressEvent(QKeyEvent* event) {
-    const int rows = model_.rowCount();
+    const auto modifiers = event->modifiers();
+    const bool ctrl = modifiers & Qt::ControlModifier, shift = modifiers & Qt::ShiftModifier;
+    ListKey key;
     if (event->matches(QKeySequence::SelectAll)) {
-        model_.markAll(true);
-        viewport()->update();
-        return;
+        key = ListKey::SelectAll;
+    } else {
+        switch (event->key()) {
+        case Qt::Key_Up: key = ListKey::Up; break;
+        case Qt::Key_Down: key = ListKey::Down; break;
+        case Qt::Key_PageUp: key = ListKey::PageUp; break;
+        case Qt::Key_PageDown: key = ListKey::PageDown; break;
+        case Qt::Key_Home: key = ListKey::Home; break;
+        case Qt::Key_End: key = ListKey::End; break;
+        case Qt::Key_Space: key = ListKey::Space; break;
+        default:
+            QTreeView::keyPressEvent(event); // Tab and the rest leave the list as usual
+            return;
+        }
     }
-    if (rows > 0 && event->key() == Qt::Key_Space) {
-        const int row = currentIndex().isValid() ? currentIndex().row() : 0;
-        const std::size_t position = positionOf(row);
-        if (event->modifiers() & Qt::ControlModifier)
-            model_.setMarked(position, !model_.isMarked(position));
-        else
-            model_.setMarked(position, true);
-        viewport()->update();
-        return;
-    }
-    const QModelIndex before = currentIndex();
-    QTreeView::keyPressEvent(event);
-    const QModelIndex after = currentIndex();
-    if (!after.isValid() || after == before)
-        return;
-    const bool ctrl = event->modifiers() & Qt::ControlModifier;
-    if (event->modifiers() & Qt::ShiftModifier) {
-        if (anchor_ < 0)
-            anchor_ = before.isValid() ? before.row() : after.row();
-        model_.markRange(positionOf(anchor_), positionOf(after.row()), !ctrl);
-    } else if (!ctrl) {
-        // A plain move marks the row moved to, alone; with Ctrl only the focus moves.
-        anchor_ = after.row();
-        model_.markRange(positionOf(after.row()), positionOf(after.row()), true);
-    }
+    const int rowHeight = std::max(1, sizeHintForRow(0));
+    emit keyPressed(key, ctrl, shift, std::size_t(std::max(1, viewport()->height() / rowHeight)));
     viewport()->update();
+}
+
+void Liste::showCurrent(std::size_t position) {
+    const int row = model_.rowOf(position);
+    if (row < 0)
+        return;
+    const QModelIndex index = model_.index(row, 0);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    scrollTo(index);
 }
 
 bool takeAsCopy(QDropEvent* event) {

@@ -1,4 +1,4 @@
-#include "filelist/listicons.h"
+#include "app/qt/listicons.h"
 
 #include <QImage>
 #include <QLinearGradient>

@@ -1,16 +1,19 @@
 // The toolkit services of the real program, with Qt.
 #pragma once
 
-#include "platform/toolkit.h"
+#include "app/toolkit.h"
 
 #include <QString>
 
 class QDialog;
 class QWidget;
 
-namespace platform {
+namespace qtkit {
 
-class QtToolkit : public Toolkit {
+using app::MessageAnswer;
+using app::MessageStyle;
+
+class QtToolkit : public app::Toolkit {
 public:
     /// The window that owns every box: it is centred on it and in front of it, also while
     /// another program (a file manager in the middle of a drop) is active.
@@ -21,6 +24,9 @@ public:
     void beep() override;
     void yield() override;
     void later(std::function<void()> work) override;
+    void after(int milliseconds, std::function<void()> work) override;
+    std::unique_ptr<app::SortKeys>
+    sortKeys(std::size_t count, const std::function<std::string(std::size_t)>& textOf) override;
     void shellOpen(const std::string& target, int showCommand) override;
     /// Shows \p dialog modally and returns when it is closed.
     virtual void showModal(QDialog& dialog);
@@ -36,4 +42,4 @@ void loadGermanTranslations();
 /// The program's texts hold single carriage returns as line breaks; Qt breaks lines at "\n".
 QString shownText(const std::string& text);
 
-} // namespace platform
+} // namespace qtkit

@@ -1,21 +1,21 @@
-// AAP: hands documents and addresses to the desktop's opener. Qt-free.
+// Hands documents and addresses to the desktop's opener. Qt-free.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-namespace platform {
+namespace app {
 class Toolkit;
 }
 
-namespace AAP {
+namespace shell {
 
 /// Opens \p target (a file path, a web address, a "mailto:" address) with the program the
 /// desktop has for it. Failures are not reported.
-void ShellOpen(platform::Toolkit& shell, const std::string& target, std::int16_t showCommand);
+void ShellOpen(app::Toolkit& shell, const std::string& target, std::int16_t showCommand);
 
 /// ShellOpen with the platform's default show state.
-void ShellOpenDefault(platform::Toolkit& shell, const std::string& target);
+void ShellOpenDefault(app::Toolkit& shell, const std::string& target);
 
 /// The URL the desktop's opener is given for \p target (UTF-8):
 /// - a target with a scheme ("https:", "mailto:", "file:" …) stays as it is;
@@ -28,4 +28,4 @@ void ShellOpenDefault(platform::Toolkit& shell, const std::string& target);
 /// "file://server/share/…".
 std::string TargetUrl(const std::string& target);
 
-} // namespace AAP
+} // namespace shell

@@ -1,13 +1,10 @@
-#include "filelist/aai.h"
+#include "filelist/folderexpansion.h"
 
 #include "platform/fileservices.h"
 
 #include <utility>
 
-namespace AAI {
-
-std::vector<PathString> FoundFiles{PathString{}};
-std::vector<PathString> FoundFolders{PathString{}};
+namespace expansion {
 
 namespace {
 
@@ -33,7 +30,7 @@ void skip(const CollectHooks& hooks, const PathString& path, std::error_code ec)
 
 // Lists one folder into the found lists; returns its subfolders, still to be visited.
 std::vector<Pending> listFolder(const PathString& folder, const platform::EntryId& id,
-                                const CollectHooks& hooks) {
+                                const CollectHooks& hooks, Found& found) {
     std::vector<Pending> pending;
     const PathString base = WithSeparator(folder);
     platform::FolderEnumerator listing{std::filesystem::path(base), id};
@@ -61,11 +58,11 @@ std::vector<Pending> listFolder(const PathString& folder, const platform::EntryI
         case platform::EntryKind::KernelView:
             break;
         case platform::EntryKind::Directory:
-            FoundFolders.push_back(full);
+            found.folders.push_back(full);
             pending.push_back({std::move(full), entry.id});
             break;
         case platform::EntryKind::File:
-            FoundFiles.push_back(std::move(full));
+            found.files.push_back(std::move(full));
             break;
         default:
             skip(hooks, full, platform::refusal(platform::Refusal::NotFileOrFolder));
@@ -111,18 +108,15 @@ bool NameIsUsable(const PathString& name) {
 #endif
 }
 
-void CollectFolder(const PathString& folder, bool reset, const CollectHooks& hooks) {
-    if (reset) {
-        FoundFiles.assign(1, PathString{});
-        FoundFolders.assign(1, PathString{});
-    }
+Found CollectFolder(const PathString& folder, const CollectHooks& hooks) {
+    Found found;
     // One pending stack per folder being visited, as a recursion would hold them, but on the
     // heap: a deep tree cannot exhaust the call stack.
     std::vector<std::vector<Pending>> stacks;
-    stacks.push_back(listFolder(folder, {}, hooks));
+    stacks.push_back(listFolder(folder, {}, hooks, found));
     while (!stacks.empty()) {
         if (hooks.stop && hooks.stop())
-            return;
+            return found;
         auto& top = stacks.back();
         if (top.empty()) {
             stacks.pop_back();
@@ -130,8 +124,9 @@ void CollectFolder(const PathString& folder, bool reset, const CollectHooks& hoo
         }
         const Pending next = std::move(top.back());
         top.pop_back();
-        stacks.push_back(listFolder(next.path, next.id, hooks));
+        stacks.push_back(listFolder(next.path, next.id, hooks, found));
     }
+    return found;
 }
 
-} // namespace AAI
+} // namespace expansion

@@ -1,9 +1,9 @@
-// AAM: the program's folder, for files that live beside the executable. Qt-free.
+// The program's folder, for files that live beside the executable. Qt-free.
 #pragma once
 
 #include <string>
 
-namespace AAM {
+namespace info {
 
 /// \p path with the platform's separator ("/" on Linux, "\" on Windows) appended when it does
 /// not already end in one; an empty path gives the separator alone.
@@ -12,4 +12,4 @@ std::string WithTrailingBackslash(const std::string& path);
 /// The folder of the running executable (links resolved), ending in a separator. UTF-8.
 std::string ProgramFolder();
 
-} // namespace AAM
+} // namespace info

@@ -1,12 +1,12 @@
 #include "app/qt/form1window.h"
-#include "platform/qttoolkit.h"
+#include "app/qt/qttoolkit.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    platform::loadGermanTranslations();
-    platform::QtToolkit toolkit;
+    qtkit::loadGermanTranslations();
+    qtkit::QtToolkit toolkit;
     app::Form1Window window(toolkit);
     toolkit.setOwner(&window);
     window.show();

@@ -10,7 +10,7 @@
 class QLabel;
 class QPushButton;
 
-namespace platform {
+namespace qtkit {
 class QtToolkit;
 }
 
@@ -20,7 +20,7 @@ class InfoForm : public QDialog {
 public:
     /// Modal showing and the link buttons go through \p toolkit. With the main window as
     /// \p owner the dialog stays on top of it and out of the task bar.
-    explicit InfoForm(platform::QtToolkit& toolkit, QWidget* owner = nullptr);
+    explicit InfoForm(qtkit::QtToolkit& toolkit, QWidget* owner = nullptr);
 
     /// Sets the caption "Info über " + \p name and the info text, shows the dialog modally and
     /// returns when it has been closed. Each call starts afresh: nothing of an earlier showing
@@ -40,7 +40,7 @@ protected:
 private:
     void Btn_Click(int index);
 
-    platform::QtToolkit& toolkit_;
+    qtkit::QtToolkit& toolkit_;
     QLabel* label0_ = nullptr;
     QLabel* picture1_ = nullptr;
     std::array<QPushButton*, 4> btn_{};

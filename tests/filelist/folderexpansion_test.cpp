@@ -1,4 +1,4 @@
-#include "filelist/aai.h"
+#include "filelist/folderexpansion.h"
 
 #include "platform/fileservices.h"
 #include "platform/scratch.h"
@@ -22,7 +22,7 @@
 #endif
 
 namespace fs = std::filesystem;
-using AAI::PathString;
+using expansion::PathString;
 
 namespace {
 
@@ -38,7 +38,7 @@ std::vector<PathString> listingOrder(const fs::path& folder) {
 }
 
 PathString join(const fs::path& folder, const PathString& name) {
-    return AAI::WithSeparator(folder.native()) + name;
+    return expansion::WithSeparator(folder.native()) + name;
 }
 
 } // namespace
@@ -70,13 +70,13 @@ TEST(CollectFolder, WholeFolderFirstThenSubfoldersLastFoundFirst) {
             files.push_back(join(sub, name));
 
     int yields = 0;
-    AAI::CollectHooks hooks;
+    expansion::CollectHooks hooks;
     hooks.yield = [&] { ++yields; };
-    AAI::CollectFolder(x.native(), true, hooks);
-    ASSERT_EQ(AAI::FoundFiles.size(), 5u);
-    EXPECT_TRUE(AAI::FoundFiles[0].empty());
-    EXPECT_EQ(std::vector<PathString>(AAI::FoundFiles.begin() + 1, AAI::FoundFiles.end()), files);
-    EXPECT_EQ(std::vector<PathString>(AAI::FoundFolders.begin() + 1, AAI::FoundFolders.end()),
+    expansion::CollectFolder(x.native(), true, hooks);
+    ASSERT_EQ(expansion::FoundFiles.size(), 5u);
+    EXPECT_TRUE(expansion::FoundFiles[0].empty());
+    EXPECT_EQ(std::vector<PathString>(expansion::FoundFiles.begin() + 1, expansion::FoundFiles.end()), files);
+    EXPECT_EQ(std::vector<PathString>(expansion::FoundFolders.begin() + 1, expansion::FoundFolders.end()),
               folders);
     EXPECT_EQ(yields, 3); // X, P and Q, one yield each
 }
@@ -87,13 +87,13 @@ TEST(CollectFolder, ResetStartsAfreshAndTrailingSeparatorIsKept) {
     tmp.folder("B");
     tmp.file("A/one");
     tmp.file("B/two");
-    AAI::CollectFolder((tmp.path() / "A").native(), true);
-    AAI::CollectFolder(AAI::WithSeparator((tmp.path() / "B").native()), false);
-    ASSERT_EQ(AAI::FoundFiles.size(), 3u);
-    EXPECT_EQ(AAI::FoundFiles[2], join(tmp.path() / "B", fs::path("two").native()));
-    AAI::CollectFolder((tmp.path() / "B").native(), true);
-    EXPECT_EQ(AAI::FoundFiles.size(), 2u);
-    EXPECT_EQ(AAI::FoundFolders.size(), 1u);
+    expansion::CollectFolder((tmp.path() / "A").native(), true);
+    expansion::CollectFolder(expansion::WithSeparator((tmp.path() / "B").native()), false);
+    ASSERT_EQ(expansion::FoundFiles.size(), 3u);
+    EXPECT_EQ(expansion::FoundFiles[2], join(tmp.path() / "B", fs::path("two").native()));
+    expansion::CollectFolder((tmp.path() / "B").native(), true);
+    EXPECT_EQ(expansion::FoundFiles.size(), 2u);
+    EXPECT_EQ(expansion::FoundFolders.size(), 1u);
 }
 
 TEST(CollectFolder, DotNamesInsideAreLeftOutHiddenFilesAreNot) {
@@ -104,17 +104,17 @@ TEST(CollectFolder, DotNamesInsideAreLeftOutHiddenFilesAreNot) {
     const fs::path hidden = tmp.file("X/versteckt");
     ASSERT_FALSE(
         platform::writeAttributes(hidden, platform::attr::Hidden | platform::attr::System));
-    AAI::CollectFolder((tmp.path() / "X").native(), true);
-    ASSERT_EQ(AAI::FoundFiles.size(), 2u);
-    EXPECT_EQ(AAI::FoundFiles[1], hidden.native());
-    EXPECT_EQ(AAI::FoundFolders.size(), 1u);
+    expansion::CollectFolder((tmp.path() / "X").native(), true);
+    ASSERT_EQ(expansion::FoundFiles.size(), 2u);
+    EXPECT_EQ(expansion::FoundFiles[1], hidden.native());
+    EXPECT_EQ(expansion::FoundFolders.size(), 1u);
 }
 
 #ifndef _WIN32
 namespace {
 struct Collected {
     std::vector<PathString> skipped;
-    AAI::CollectHooks hooks;
+    expansion::CollectHooks hooks;
     explicit Collected(std::function<void()> yield = {}) {
         hooks.yield = std::move(yield);
         hooks.skipped = [this](const PathString& path, std::error_code) {
@@ -134,9 +134,9 @@ TEST(CollectFolder, LinksAndSpecialFilesAreNeitherEnteredNorListed) {
     const fs::path fifo = tmp.path() / "X/fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     Collected c;
-    AAI::CollectFolder((tmp.path() / "X").native(), true, c.hooks);
-    EXPECT_EQ(AAI::FoundFiles.size(), 2u);
-    EXPECT_EQ(AAI::FoundFolders.size(), 1u);
+    expansion::CollectFolder((tmp.path() / "X").native(), true, c.hooks);
+    EXPECT_EQ(expansion::FoundFiles.size(), 2u);
+    EXPECT_EQ(expansion::FoundFolders.size(), 1u);
     EXPECT_EQ(c.skipped, std::vector<PathString>{fifo.native()}) << "counted as skipped";
     std::uint32_t word = 0;
     EXPECT_EQ(platform::readAttributes(fifo, word),
@@ -163,8 +163,8 @@ TEST(CollectFolder, EntersOnlyTheFolderItListed) {
             else
                 fs::rename(outside, p);
         });
-        AAI::CollectFolder((tmp.path() / "X").native(), true, c.hooks);
-        EXPECT_EQ(AAI::FoundFiles.size(), 1u) << toLink;
+        expansion::CollectFolder((tmp.path() / "X").native(), true, c.hooks);
+        EXPECT_EQ(expansion::FoundFiles.size(), 1u) << toLink;
         EXPECT_EQ(c.skipped, std::vector<PathString>{p.native()}) << toLink;
     }
 }
@@ -184,9 +184,9 @@ TEST(CollectFolder, KernelViewsAreLeftOutOtherMountsEnteredBrokenListingsSkipped
             ::mount("none", other.c_str(), "tmpfs", 0, nullptr) != 0)
             ::_exit(77);
         std::ofstream(other / "f") << "x";
-        AAI::CollectFolder(x.native(), true);
-        const bool expected = AAI::FoundFiles.size() == 2 && AAI::FoundFolders.size() == 2 &&
-                              AAI::FoundFiles[1] == (other / "f").native();
+        expansion::CollectFolder(x.native(), true);
+        const bool expected = expansion::FoundFiles.size() == 2 && expansion::FoundFolders.size() == 2 &&
+                              expansion::FoundFiles[1] == (other / "f").native();
         // Every read of a folder fails from here on.
         struct sock_filter filter[] = {
             BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
@@ -198,7 +198,7 @@ TEST(CollectFolder, KernelViewsAreLeftOutOtherMountsEnteredBrokenListingsSkipped
             ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
             ::_exit(77);
         Collected c;
-        AAI::CollectFolder(x.native(), true, c.hooks);
+        expansion::CollectFolder(x.native(), true, c.hooks);
         ::_exit(expected && c.skipped == std::vector<PathString>{x.native()} ? 0 : 1);
     }
     int status = 0;
@@ -216,6 +216,6 @@ TEST(CollectFolder, DeepTreesDoNotExhaustTheStack) {
     for (int i = 0; i < 60; ++i)
         deep /= "d";
     fs::create_directories(deep);
-    AAI::CollectFolder(tmp.path().native(), true);
-    EXPECT_EQ(AAI::FoundFolders.size(), 61u);
+    expansion::CollectFolder(tmp.path().native(), true);
+    EXPECT_EQ(expansion::FoundFolders.size(), 61u);
 }

@@ -1,4 +1,4 @@
-#include "info/artwork.h"
+#include "app/qt/artwork.h"
 
 #include <QBitmap>
 #include <QFont>

@@ -1,6 +1,6 @@
 // The number reader and the check of the date and time fields. The fuzzer covers arbitrary
 // bytes (no crash, no NaN, fields in range); these pin the rules.
-#include "apply/module1.h"
+#include "apply/datefields.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <limits>
 #include <string>
 
-using namespace Module1;
+using namespace datefields;
 using namespace std::string_literals;
 
 namespace {

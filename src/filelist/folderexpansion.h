@@ -1,4 +1,4 @@
-// AAI: expands a dropped folder into every file and subfolder below it. Qt-free.
+// Expands a dropped folder into every file and subfolder below it. Qt-free.
 #pragma once
 
 #include <filesystem>
@@ -6,13 +6,15 @@
 #include <system_error>
 #include <vector>
 
-namespace AAI {
+namespace expansion {
 
 using PathString = std::filesystem::path::string_type;
 
-/// What the last expansion found. Element 0 is an empty placeholder; entries start at 1.
-extern std::vector<PathString> FoundFiles;
-extern std::vector<PathString> FoundFolders;
+/// What an expansion found, each list in the order found.
+struct Found {
+    std::vector<PathString> files;
+    std::vector<PathString> folders;
+};
 
 struct CollectHooks {
     /// Called once after each folder has been listed, so that the window stays responsive.
@@ -26,13 +28,12 @@ struct CollectHooks {
 };
 
 /// Lists \p folder completely, then its subfolders depth-first, the last found first, each
-/// completely before the next; appends files to FoundFiles and subfolders to FoundFolders.
+/// completely before the next; gives the files and the subfolders found.
 /// Entries whose names begin with "." are left out; symbolic links, and folders where one of
 /// the kernel's virtual file systems is mounted, are neither entered nor listed; device nodes,
 /// FIFOs and sockets are skipped. A subfolder is entered only if it is still the folder listed
-/// and no part of its path has become a link. With \p reset both lists start again from their
-/// placeholder.
-void CollectFolder(const PathString& folder, bool reset, const CollectHooks& hooks = {});
+/// and no part of its path has become a link.
+Found CollectFolder(const PathString& folder, const CollectHooks& hooks = {});
 
 /// Whether a dropped name can be processed. On Windows a "?" stands where the shell could not
 /// give a character of the name, and such a name cannot be opened; on Linux "?" is an
@@ -47,4 +48,4 @@ bool DroppedFolderGetsOwnRow(const PathString& folder);
 /// The folder path as the listing's base: with one separator at its end.
 PathString WithSeparator(const PathString& folder);
 
-} // namespace AAI
+} // namespace expansion
