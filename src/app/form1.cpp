@@ -283,6 +283,9 @@ void Form1::DropNames(std::vector<filelist::PathString> names) {
 
     ui_.setBarValue(0);
     setSorted(true);
+    ui_.listAcceptDrops(true);
+    ChkSituation();
+    // Said once the list can be used: after the closing sort and check.
     if (skipped_ == 0)
         UserInfo("Eintragung beendet");
     else if (skipped_ == 1)
@@ -290,8 +293,6 @@ void Form1::DropNames(std::vector<filelist::PathString> names) {
     else
         UserInfo("Eintragung beendet (" + std::to_string(skipped_) + " Einträge übersprungen)");
     ui_.setPointer(Pointer::Default);
-    ui_.listAcceptDrops(true);
-    ChkSituation();
 }
 
 void Form1::enterDroppedName(filelist::PathString name) {

@@ -93,7 +93,9 @@ PathString WithSeparator(const PathString& folder) {
 
 bool DroppedFolderGetsOwnRow(const PathString& folder) {
 #ifdef _WIN32
-    return !(folder.size() >= 3 && folder[1] == L':' && folder[2] == L'\\');
+    const bool driveRoot = (folder.size() == 2 || (folder.size() == 3 && isSeparator(folder[2]))) &&
+                           folder[1] == L':';
+    return !driveRoot;
 #else
     return folder.find_first_not_of('/') != PathString::npos;
 #endif

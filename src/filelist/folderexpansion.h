@@ -40,9 +40,8 @@ Found CollectFolder(const PathString& folder, const CollectHooks& hooks = {});
 /// ordinary character.
 bool NameIsUsable(const PathString& name);
 
-/// Whether a dropped folder gets a row of its own beside its contents. On Windows a folder
-/// given by drive letter ("C:\\…", a drive root included) does not; a network path does. Linux
-/// paths have no drive letter: every folder does except the root "/".
+/// Whether a dropped folder gets a row of its own beside its contents: every folder does but a
+/// root, a drive's ("C:\\") on Windows and "/" on Linux, whose attributes are no user's to set.
 bool DroppedFolderGetsOwnRow(const PathString& folder);
 
 /// The folder path as the listing's base: with one separator at its end.

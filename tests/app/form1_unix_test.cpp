@@ -34,7 +34,7 @@ TEST_F(Form1UnixTest, ARowThatFailsAfterItsWordWasClearedGetsItBack) {
     std::ofstream(file) << "x";
     ASSERT_FALSE(platform::writeAttributes(file, attr::ReadOnly));
     drop({file});
-    ui.values[{Ctl::TouchChk, 0}] = 1;
+    form.TouchChk_Click(true);
     setBoxes("1001"); // R as the check presets it
     form.Btn_Click(8);
     ASSERT_EQ(toolkit.messages.size(), 1u);

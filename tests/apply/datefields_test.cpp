@@ -94,15 +94,12 @@ TEST(CheckField, CorrectsToTheNearestBoundAfterRounding) {
         {Day, "29", 28, false, {12, 0, 0, 1, 2, 2100}}, {Day, "28", 28, true, {12, 0, 0, 1, 2, 2100}},
         // clang-format on
     };
-    // The program-wide record does not count.
-    TouchTime = {12, 0, 0, 1, 2, 2023};
     for (const auto& c : cases) {
         const FieldCheck check = CheckField(c.field, c.text, c.at);
         EXPECT_EQ(check.value, c.value) << "field " << c.field << ", \"" << c.text << '"';
         EXPECT_EQ(check.valid, c.valid) << "field " << c.field << ", \"" << c.text << '"';
     }
     EXPECT_TRUE(CheckField(Day, "31", {12, 0, 0, 1, 1, 2000}).valid);
-    TouchTime = {};
 }
 
 } // namespace

@@ -72,28 +72,30 @@ TEST(CollectFolder, WholeFolderFirstThenSubfoldersLastFoundFirst) {
     int yields = 0;
     expansion::CollectHooks hooks;
     hooks.yield = [&] { ++yields; };
-    expansion::CollectFolder(x.native(), true, hooks);
-    ASSERT_EQ(expansion::FoundFiles.size(), 5u);
-    EXPECT_TRUE(expansion::FoundFiles[0].empty());
-    EXPECT_EQ(std::vector<PathString>(expansion::FoundFiles.begin() + 1, expansion::FoundFiles.end()), files);
-    EXPECT_EQ(std::vector<PathString>(expansion::FoundFolders.begin() + 1, expansion::FoundFolders.end()),
-              folders);
+    const expansion::Found found = expansion::CollectFolder(x.native(), hooks);
+    EXPECT_EQ(found.files, files);
+    EXPECT_EQ(found.folders, folders);
     EXPECT_EQ(yields, 3); // X, P and Q, one yield each
 }
 
-TEST(CollectFolder, ResetStartsAfreshAndTrailingSeparatorIsKept) {
+TEST(DroppedFolder, OnlyARootGetsNoRowOfItsOwn) {
+    const std::pair<const char*, bool> cases[] = {
+#ifdef _WIN32
+        {"C:\\", false}, {"C:", false}, {"C:\\Daten", true}, {"\\\\server\\freigabe", true},
+#else
+        {"/", false}, {"//", false}, {"/tmp", true}, {"/tmp/", true},
+#endif
+    };
+    for (const auto& [folder, ownRow] : cases)
+        EXPECT_EQ(expansion::DroppedFolderGetsOwnRow(fs::path(folder).native()), ownRow) << folder;
+}
+
+TEST(CollectFolder, ATrailingSeparatorIsKept) {
     scratch::Folder tmp;
-    tmp.folder("A");
     tmp.folder("B");
-    tmp.file("A/one");
     tmp.file("B/two");
-    expansion::CollectFolder((tmp.path() / "A").native(), true);
-    expansion::CollectFolder(expansion::WithSeparator((tmp.path() / "B").native()), false);
-    ASSERT_EQ(expansion::FoundFiles.size(), 3u);
-    EXPECT_EQ(expansion::FoundFiles[2], join(tmp.path() / "B", fs::path("two").native()));
-    expansion::CollectFolder((tmp.path() / "B").native(), true);
-    EXPECT_EQ(expansion::FoundFiles.size(), 2u);
-    EXPECT_EQ(expansion::FoundFolders.size(), 1u);
+    const auto found = expansion::CollectFolder(expansion::WithSeparator((tmp.path() / "B").native()));
+    EXPECT_EQ(found.files, std::vector{join(tmp.path() / "B", fs::path("two").native())});
 }
 
 TEST(CollectFolder, DotNamesInsideAreLeftOutHiddenFilesAreNot) {
@@ -104,10 +106,10 @@ TEST(CollectFolder, DotNamesInsideAreLeftOutHiddenFilesAreNot) {
     const fs::path hidden = tmp.file("X/versteckt");
     ASSERT_FALSE(
         platform::writeAttributes(hidden, platform::attr::Hidden | platform::attr::System));
-    expansion::CollectFolder((tmp.path() / "X").native(), true);
-    ASSERT_EQ(expansion::FoundFiles.size(), 2u);
-    EXPECT_EQ(expansion::FoundFiles[1], hidden.native());
-    EXPECT_EQ(expansion::FoundFolders.size(), 1u);
+    const auto found = expansion::CollectFolder((tmp.path() / "X").native());
+    ASSERT_EQ(found.files.size(), 1u);
+    EXPECT_EQ(found.files[0], hidden.native());
+    EXPECT_EQ(found.folders.size(), 0u);
 }
 
 #ifndef _WIN32
@@ -134,9 +136,9 @@ TEST(CollectFolder, LinksAndSpecialFilesAreNeitherEnteredNorListed) {
     const fs::path fifo = tmp.path() / "X/fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     Collected c;
-    expansion::CollectFolder((tmp.path() / "X").native(), true, c.hooks);
-    EXPECT_EQ(expansion::FoundFiles.size(), 2u);
-    EXPECT_EQ(expansion::FoundFolders.size(), 1u);
+    const auto found = expansion::CollectFolder((tmp.path() / "X").native(), c.hooks);
+    EXPECT_EQ(found.files.size(), 1u);
+    EXPECT_EQ(found.folders.size(), 0u);
     EXPECT_EQ(c.skipped, std::vector<PathString>{fifo.native()}) << "counted as skipped";
     std::uint32_t word = 0;
     EXPECT_EQ(platform::readAttributes(fifo, word),
@@ -163,8 +165,8 @@ TEST(CollectFolder, EntersOnlyTheFolderItListed) {
             else
                 fs::rename(outside, p);
         });
-        expansion::CollectFolder((tmp.path() / "X").native(), true, c.hooks);
-        EXPECT_EQ(expansion::FoundFiles.size(), 1u) << toLink;
+        const auto found = expansion::CollectFolder((tmp.path() / "X").native(), c.hooks);
+        EXPECT_EQ(found.files.size(), 0u) << toLink;
         EXPECT_EQ(c.skipped, std::vector<PathString>{p.native()}) << toLink;
     }
 }
@@ -184,9 +186,9 @@ TEST(CollectFolder, KernelViewsAreLeftOutOtherMountsEnteredBrokenListingsSkipped
             ::mount("none", other.c_str(), "tmpfs", 0, nullptr) != 0)
             ::_exit(77);
         std::ofstream(other / "f") << "x";
-        expansion::CollectFolder(x.native(), true);
-        const bool expected = expansion::FoundFiles.size() == 2 && expansion::FoundFolders.size() == 2 &&
-                              expansion::FoundFiles[1] == (other / "f").native();
+        const auto found = expansion::CollectFolder(x.native());
+        const bool expected = found.files.size() == 1 && found.folders.size() == 1 &&
+                              found.files[0] == (other / "f").native();
         // Every read of a folder fails from here on.
         struct sock_filter filter[] = {
             BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
@@ -198,7 +200,7 @@ TEST(CollectFolder, KernelViewsAreLeftOutOtherMountsEnteredBrokenListingsSkipped
             ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
             ::_exit(77);
         Collected c;
-        expansion::CollectFolder(x.native(), true, c.hooks);
+        expansion::CollectFolder(x.native(), c.hooks);
         ::_exit(expected && c.skipped == std::vector<PathString>{x.native()} ? 0 : 1);
     }
     int status = 0;
@@ -216,6 +218,6 @@ TEST(CollectFolder, DeepTreesDoNotExhaustTheStack) {
     for (int i = 0; i < 60; ++i)
         deep /= "d";
     fs::create_directories(deep);
-    expansion::CollectFolder(tmp.path().native(), true);
-    EXPECT_EQ(expansion::FoundFolders.size(), 61u);
+    const auto found = expansion::CollectFolder(tmp.path().native());
+    EXPECT_EQ(found.folders.size(), 60u);
 }

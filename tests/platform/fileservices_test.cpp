@@ -1,7 +1,6 @@
 // What every system does the same way; where the systems differ, the case says so.
 #include "platform/fileservices.h"
 
-#include "apply/filetimestuff.h"
 #include "apply/datefields.h"
 #include "platform/scratch.h"
 
@@ -119,20 +118,6 @@ TEST(LastWriteTime, ADateThatDoesNotExistIsAnErrorAndChangesNothing) {
     }
     EXPECT_EQ(scratch::rawTimes(f).write, before);
     EXPECT_FALSE(setLastWriteTime(f, {12, 0, 0, 29, 2, 2096})) << "a real leap day";
-}
-
-// The time-stamp writer of the apply run takes its moment from datefields::TouchTime.
-TEST(FileTimeStuff, WritesTouchTimeFieldByFieldAndReportsFailure) {
-    SKIP_UNLESS_PINNED(scratch::pinBerlin());
-    scratch::Folder dir;
-    const auto f = dir.file("t.txt");
-    const datefields::TouchTimeRecord saved = datefields::TouchTime;
-    datefields::TouchTime = {14, 5, 9, 6, 12, 1999}; // hour, minute, second, day, month, year
-    EXPECT_FALSE(FileTimeStuff::SetLastWriteTime(f));
-    EXPECT_EQ(scratch::lastWriteOf(f), 944485509);
-    datefields::TouchTime = {12, 0, 0, 29, 2, 2100};
-    EXPECT_EQ(FileTimeStuff::SetLastWriteTime(f), std::errc::invalid_argument);
-    datefields::TouchTime = saved;
 }
 
 TEST(DateText, OnlyTheDateAtLocalMidnight) {

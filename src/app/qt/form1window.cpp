@@ -117,7 +117,7 @@ void Form1Window::buildControls() {
         QWidget* w = nullptr;
         switch (design.kind) {
         case Kind::Frame:
-            w = new QGroupBox(caption, parent);
+            w = new CaptionFrame(caption, parent);
             break;
         case Kind::Divider: {
             auto* line = new QFrame(parent);
@@ -143,7 +143,8 @@ void Form1Window::buildControls() {
             break;
         case Kind::Button: {
             auto* button = new QPushButton(caption, parent);
-            button->setAutoDefault(false);
+            // Enter presses the focused button, as on Windows; no button is a default button.
+            button->setAutoDefault(true);
             if (design.bold) {
                 QFont bold = button->font();
                 bold.setBold(true);
@@ -234,6 +235,12 @@ void Form1Window::buildControls() {
         // takes the free room up to the next control rather than be cut off.
         if (design.roomTo > 0 && w->sizeHint().width() > w->width())
             w->resize(std::min(w->sizeHint().width(), px(design.roomTo) - w->x()), w->height());
+        // A box lower than the style draws it would cut off its own edge: it grows about its
+        // middle, which stays where the design put it.
+        if (qobject_cast<QCheckBox*>(w) && w->sizeHint().height() > w->height()) {
+            const int grow = w->sizeHint().height() - w->height();
+            w->setGeometry(w->x(), w->y() - grow / 2, w->width(), w->sizeHint().height());
+        }
         if (design.tab >= 0 && design.kind != Kind::Frame && design.kind != Kind::Label)
             tabOrder.emplace_back(design.tab, w);
         else if (design.kind == Kind::ProgressBar || design.kind == Kind::StatusBar)

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <qdrawutil.h>
 
 namespace app {
 
@@ -62,6 +63,21 @@ bool WrapCheckBox::hitButton(const QPoint& pos) const {
 void ClickablePicture::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked();
+}
+
+void CaptionFrame::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QFontMetrics metrics = fontMetrics();
+    // The etched line of a classic frame; the styles' group box frames start below the caption.
+    qDrawShadeRect(&painter, rect().adjusted(0, metrics.height() / 2, 0, 0), palette(), true);
+    const QString text = title();
+    if (text.isEmpty())
+        return;
+    const QRect caption(metrics.height() / 2, 0, metrics.horizontalAdvance(text) + 4,
+                        metrics.height());
+    painter.fillRect(caption, palette().window());
+    style()->drawItemText(&painter, caption, Qt::AlignCenter | Qt::TextShowMnemonic, palette(),
+                          isEnabled(), text, QPalette::WindowText);
 }
 
 } // namespace app

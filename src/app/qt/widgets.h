@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QFrame>
+#include <QGroupBox>
 #include <QLabel>
 
 namespace app {
@@ -50,6 +51,17 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool hitButton(const QPoint& pos) const override;
+};
+
+/// A frame whose caption sits in its top line, as the window's design draws it (the styles put
+/// it above the line). What it holds is placed by the design, not by a layout.
+class CaptionFrame : public QGroupBox {
+    Q_OBJECT
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 /// A picture that reports clicks.

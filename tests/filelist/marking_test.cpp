@@ -1,0 +1,98 @@
+// Marking by mouse and keys, once for both window kits: a table of gestures from a list of six
+// rows where only row 1 is marked and current (x = marked).
+#include "filelist/marking.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using filelist::ListKey;
+using filelist::Marking;
+
+struct Gesture {
+    enum { Click, Key } kind;
+    std::size_t row = 0; // clicked
+    ListKey key = ListKey::Down;
+    bool ctrl = false, shift = false;
+};
+
+Gesture click(std::size_t row, bool ctrl = false, bool shift = false) {
+    return {Gesture::Click, row, ListKey::Down, ctrl, shift};
+}
+Gesture key(ListKey k, bool ctrl = false, bool shift = false) {
+    return {Gesture::Key, 0, k, ctrl, shift};
+}
+
+std::string marks(const filelist::RowStore& rows) {
+    std::string s;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        s += rows.at(i).marked ? 'x' : '.';
+    return s;
+}
+
+TEST(Marking, EachGestureMarksAsInAnyFileList) {
+    const struct {
+        const char* what;
+        std::vector<Gesture> gestures;
+        std::string marks;
+        std::size_t current;
+    } cases[] = {
+        {"click", {click(3)}, "...x..", 3},
+        {"ctrl toggles", {click(3, true), click(1, true)}, "...x..", 1},
+        {"shift from the anchor", {click(4, false, true)}, ".xxxx.", 4},
+        {"ctrl+shift adds the range", {click(5, true), click(3, true, true)}, ".x.xxx", 3},
+        {"below the rows", {click(Marking::None)}, "......", 1},
+        {"down marks alone", {key(ListKey::Down), key(ListKey::Down)}, "...x..", 3},
+        {"shift+down", {key(ListKey::Down, false, true), key(ListKey::Down, false, true)},
+         ".xxx..", 3},
+        {"ctrl moves only", {key(ListKey::Down, true), key(ListKey::Down, true)}, ".x....", 3},
+        // Ctrl+arrows then Space adds the row, Ctrl+Space toggles it.
+        {"space adds", {key(ListKey::Down, true), key(ListKey::Space)}, ".xx...", 2},
+        {"ctrl+space toggles", {key(ListKey::Space, true)}, "......", 1},
+        {"ctrl+shift+down adds", {click(4, true), key(ListKey::Down, true, true)}, ".x..xx", 5},
+        {"page and end", {key(ListKey::PageDown), key(ListKey::End), key(ListKey::Up)}, "....x.",
+         4},
+        {"shift+home", {key(ListKey::Home, false, true)}, "xx....", 0},
+        {"ctrl+a", {key(ListKey::SelectAll, true)}, "xxxxxx", 1},
+    };
+    for (const auto& c : cases) {
+        filelist::RowStore rows;
+        for (int i = 5; i >= 0; --i)
+            rows.insertTop(std::to_string(i), false);
+        Marking marking(rows);
+        marking.click(1, false, false);
+        for (const Gesture& g : c.gestures) {
+            if (g.kind == Gesture::Click)
+                marking.click(g.row, g.ctrl, g.shift);
+            else
+                marking.key(g.key, g.ctrl, g.shift, 3);
+        }
+        EXPECT_EQ(marks(rows), c.marks) << c.what;
+        EXPECT_EQ(marking.current(), c.current) << c.what;
+    }
+}
+
+TEST(Marking, TheAnchorFollowsItsRowAndAResetForgetsIt) {
+    filelist::RowStore rows;
+    for (const char* name : {"c", "b", "a"})
+        rows.insertTop(name, false);
+    Marking marking(rows);
+    marking.click(0, false, false);
+    rows.insertTop("neu", false);
+    marking.rowsInserted(1);
+    marking.click(3, false, true);
+    EXPECT_EQ(marks(rows), ".xxx") << "the anchor moved down with its row";
+    // A cleared list has no anchor: the first Shift-click marks its row alone.
+    rows.clear();
+    marking.reset();
+    for (const char* name : {"3", "2", "1"})
+        rows.insertTop(name, false);
+    rows.markAll(false);
+    marking.click(2, false, true);
+    EXPECT_EQ(marks(rows), "..x");
+}
+
+} // namespace
