@@ -473,8 +473,7 @@ void Form1::SetNewAttributes() {
     ui_.setPointer(Pointer::Hourglass);
     const bool touching = touching_;
     const platform::LocalTime moment = datefields::Moment(touchTime_);
-    const apply::BoxValues boxes = {int(boxes_[0]), int(boxes_[1]), int(boxes_[2]),
-                                    int(boxes_[3])};
+    const apply::BoxValues boxes = boxes_;
     lastRepaint_ = {};
 
     bool aborted = false;

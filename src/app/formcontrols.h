@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/toolkit.h"
+#include "apply/attributeword.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,8 +22,7 @@ enum class Ctl { Liste, Btn, AttribChk, TouchChk, ToolTipCheck, DateTime, Bar, P
 const char* ControlName(Ctl control);
 bool IsControlArray(Ctl control);
 
-/// The value of a check box; Grayed for the attribute boxes only.
-enum class Tri : std::uint8_t { Unchecked = 0, Checked = 1, Grayed = 2 };
+using apply::Tri;
 
 /// The indexes of the command buttons `Btn`.
 enum Button : int {

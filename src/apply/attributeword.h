@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -13,23 +14,29 @@
 
 namespace apply {
 
-/// Values of a three-state box.
-inline constexpr int Unchecked = 0;
-inline constexpr int Checked = 1;
-inline constexpr int Grayed = 2;
+/// The value of a check box; Grayed ("leave as each entry has it") for the attribute boxes only.
+enum class Tri : std::uint8_t { Unchecked = 0, Checked = 1, Grayed = 2 };
 
 /// The values of the boxes R, A, S, H (AttribChk 1 to 4), in this order.
-using BoxValues = std::array<int, 4>;
+using BoxValues = std::array<Tri, 4>;
 
 /// The word the boxes make of \p old: each box not grayed clears its bit, a checked one sets it
 /// again; a grayed box leaves the bit as the entry has it. Directory and compressed bits are
 /// removed, every other bit is carried through.
 std::uint32_t NewAttributeWord(std::uint32_t old, const BoxValues& boxes);
 
+/// The step of a row that failed.
+enum class Step { Read, Time, Attributes };
+
 /// What went wrong with a row, for the question box.
 struct RowFailure {
     std::error_code ec;
-    std::string reason; ///< the platform's reason text, naming the step where that helps
+    Step step = Step::Read;
+    bool timeSet = false;      ///< the new time stands although the attributes failed
+    std::int64_t keptTime = 0; ///< TimeNotKept: the moment the file system would have made
+    /// Where the attributes could not be put back as they were: what the entry has now (none
+    /// when it could not be read).
+    std::optional<std::optional<std::uint32_t>> attributesNow;
 };
 
 /// Applies the boxes to one entry and, with a \p moment, gives a file that last-write time
@@ -44,7 +51,9 @@ bool ApplyRow(const std::filesystem::path& path, const BoxValues& boxes,
               const platform::LocalTime* moment, const std::function<void()>& announce,
               RowFailure& failure);
 
-/// Builds the reason line of the question box: the reason text, " (Code ", the number, ")".
+/// The reason line of the question box, the one place where a row's failure is put into words:
+/// the step where that helps, the reason text, " (Code ", the number, ")", and what the entry
+/// holds now where that is not what it held.
 std::string ReasonLine(const RowFailure& failure);
 
 } // namespace apply

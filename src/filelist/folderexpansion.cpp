@@ -65,7 +65,7 @@ std::vector<Pending> listFolder(const PathString& folder, const platform::EntryI
             found.files.push_back(std::move(full));
             break;
         default:
-            skip(hooks, full, platform::refusal(platform::Refusal::NotFileOrFolder));
+            skip(hooks, full, platform::make_error_code(platform::Refusal::NotFileOrFolder));
             break;
         }
     }

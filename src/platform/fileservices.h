@@ -27,8 +27,9 @@ inline constexpr std::uint32_t Archive = 32;
 inline constexpr std::uint32_t Compressed = 2048;
 } // namespace attr
 
-/// Refusals of our own, for which the system has no words: reasonText() gives the German reason,
-/// reasonCode() the number of the std::errc each compares equal to.
+/// Refusals of our own, for which the system has no words: an error code enum of their own.
+/// reasonText() gives the German reason; each compares equal to the std::errc named below, and
+/// reasonCode() gives that errno on Linux, the nearest Windows error number on Windows.
 enum class Refusal {
     LinkInPath = 1,  ///< a component of the path is a link (now): too_many_symbolic_link_levels
     NotFileOrFolder, ///< a device node, FIFO or socket: invalid_argument
@@ -41,7 +42,7 @@ enum class Refusal {
     TimeNotKept, ///< the file system cannot hold the moment: value_too_large
     DevicePath,  ///< a Windows device name (\\.\…, \\?\GLOBALROOT…): invalid_argument
 };
-std::error_code refusal(Refusal r);
+std::error_code make_error_code(Refusal r);
 
 /// What the situation check reads of an entry, in as few system calls as the platform allows.
 struct EntryState {
@@ -192,3 +193,5 @@ std::string separator();
 std::string displayText(const fs::path& p);
 
 } // namespace platform
+
+template <> struct std::is_error_code_enum<platform::Refusal> : std::true_type {};

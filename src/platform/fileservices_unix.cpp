@@ -130,7 +130,7 @@ int openWithoutLinks(const char* path, int flags) {
 }
 
 std::error_code openFailure() {
-    return errno == ELOOP ? refusal(Refusal::LinkInPath) : lastError();
+    return errno == ELOOP ? make_error_code(Refusal::LinkInPath) : lastError();
 }
 
 enum class Store { Dos, Ntfs, Fat, Cifs };
@@ -338,7 +338,7 @@ struct PinnedEntry::Impl {
     std::error_code failure() const {
         const int code = errno;
         if (code == ENOENT && ::access("/proc/self/fd", F_OK) != 0)
-            return refusal(Refusal::NoProc);
+            return make_error_code(Refusal::NoProc);
         return errorOf(code);
     }
 
@@ -414,7 +414,7 @@ std::error_code readStoredWord(PinnedEntry::Impl& e, std::uint32_t& stored) {
             stored = fromLE(raw);
             return {};
         }
-        const std::error_code ec = n >= 0 ? refusal(Refusal::BadStoredValue) : e.failure();
+        const std::error_code ec = n >= 0 ? make_error_code(Refusal::BadStoredValue) : e.failure();
         // A FUSE mount that is not ntfs-3g after all: ask the mount afresh.
         mounts().forget(e.mount);
         e.facts = mounts().factsOf(e.fd.get(), path, e.mount, 0);
@@ -455,7 +455,7 @@ std::error_code writeNtfsWord(PinnedEntry::Impl& e, std::uint32_t word) {
     unsigned char raw[4];
     const ssize_t n = ::getxattr(path, NtfsAttribName, raw, sizeof raw);
     if (n != sizeof raw) {
-        const std::error_code ec = n >= 0 ? refusal(Refusal::BadStoredValue) : e.failure();
+        const std::error_code ec = n >= 0 ? make_error_code(Refusal::BadStoredValue) : e.failure();
         mounts().forget(e.mount);
         e.facts = mounts().factsOf(e.fd.get(), path, e.mount, 0);
         if (e.facts.store == Store::Ntfs)
@@ -477,7 +477,7 @@ std::error_code writeNtfsWord(PinnedEntry::Impl& e, std::uint32_t word) {
     if ((fromLE(raw) & ChangeableOnNtfs) != (next & ChangeableOnNtfs)) {
         const auto back = toLE(old);
         ::setxattr(path, NtfsAttribName, back.data(), back.size(), 0);
-        return refusal(Refusal::NotKept);
+        return make_error_code(Refusal::NotKept);
     }
     return {};
 }
@@ -586,14 +586,14 @@ std::error_code writeDosWord(PinnedEntry::Impl& e, std::uint32_t word) {
             return undo(e.failure());
         const auto kept = readBack ? dosattrib::decode(stored.data(), stored.size()) : std::nullopt;
         if (!kept || kept->attributes != next.attributes)
-            return undo(refusal(Refusal::NotKept));
+            return undo(make_error_code(Refusal::NotKept));
     }
     if (mode != origMode) {
         e.stale = true;
         if (auto ec = e.restat())
             return ec;
         if ((e.st.st_mode & 07777) != mode)
-            return undo(refusal(Refusal::NotKept));
+            return undo(make_error_code(Refusal::NotKept));
     }
     return {};
 }
@@ -649,11 +649,11 @@ PinnedEntry::PinnedEntry(const fs::path& p) : impl_(std::make_unique<Impl>()) {
     toStat(sx, e.st);
     e.shownCreateTime = shownCreateTime(e.st);
     if (S_ISLNK(e.st.st_mode)) { // swapped for a link after it was listed
-        error_ = refusal(Refusal::LinkInPath);
+        error_ = make_error_code(Refusal::LinkInPath);
         return;
     }
     if (!S_ISREG(e.st.st_mode) && !S_ISDIR(e.st.st_mode)) {
-        error_ = refusal(Refusal::NotFileOrFolder);
+        error_ = make_error_code(Refusal::NotFileOrFolder);
         return;
     }
     std::snprintf(e.procName.data(), e.procName.size(), "/proc/self/fd/%d", e.fd.get());
@@ -664,7 +664,7 @@ PinnedEntry::PinnedEntry(const fs::path& p) : impl_(std::make_unique<Impl>()) {
     }
     e.facts = mounts().factsOf(e.fd.get(), e.procName.data(), e.mount, type);
     if (e.facts.kernelView)
-        error_ = refusal(Refusal::KernelView);
+        error_ = make_error_code(Refusal::KernelView);
 }
 
 PinnedEntry::~PinnedEntry() = default;
@@ -725,7 +725,7 @@ std::error_code PinnedEntry::setLastWriteTime(const LocalTime& t, std::int64_t* 
         const struct timespec back[2] = {{0, UTIME_OMIT}, before};
         ::utimensat(AT_FDCWD, e.procName.data(), back, 0);
         e.stale = true;
-        return refusal(Refusal::TimeNotKept);
+        return make_error_code(Refusal::TimeNotKept);
     }
     return {};
 }
@@ -805,13 +805,13 @@ FolderEnumerator::FolderEnumerator(const fs::path& folder, const EntryId& expect
     } else if (expected.inode != 0 &&
                (makedev(sx.stx_dev_major, sx.stx_dev_minor) != expected.device ||
                 sx.stx_ino != expected.inode)) {
-        error_ = refusal(Refusal::ChangedFolder);
+        error_ = make_error_code(Refusal::ChangedFolder);
     } else if (!Mounts::keyOf(fd, sx, key, type)) {
         error_ = lastError();
     } else if (const std::string proc = "/proc/self/fd/" + std::to_string(fd);
                mounts().factsOf(fd, proc.c_str(), key, type).kernelView) {
         // Dropped directly or met in the walk: the kernel's views are never listed.
-        error_ = refusal(Refusal::KernelView);
+        error_ = make_error_code(Refusal::KernelView);
     } else if (!(impl_->dir = ::fdopendir(fd))) {
         error_ = lastError();
     }

@@ -143,7 +143,7 @@ bool reachedAsNamed(HANDLE h, const std::wstring& wide) {
 std::error_code openForChange(const fs::path& p, HANDLE& out,
                               DWORD access = FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES) {
     if (isDevicePath(p.native()))
-        return refusal(Refusal::DevicePath);
+        return make_error_code(Refusal::DevicePath);
     const std::wstring wide = widePath(p);
     out = CreateFileW(wide.c_str(), access, ShareAll, nullptr, OPEN_EXISTING,
                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -152,18 +152,18 @@ std::error_code openForChange(const fs::path& p, HANDLE& out,
     FILE_ATTRIBUTE_TAG_INFO tag{};
     if (GetFileInformationByHandleEx(out, FileAttributeTagInfo, &tag, sizeof tag)) {
         if (isLinkTag(tag.FileAttributes, tag.ReparseTag))
-            return refusal(Refusal::LinkInPath);
+            return make_error_code(Refusal::LinkInPath);
         if (tag.FileAttributes & FILE_ATTRIBUTE_DEVICE)
-            return refusal(Refusal::NotFileOrFolder);
+            return make_error_code(Refusal::NotFileOrFolder);
     } else {
         BY_HANDLE_FILE_INFORMATION info{};
         if (!GetFileInformationByHandle(out, &info))
             return lastError();
         if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-            return refusal(Refusal::LinkInPath);
+            return make_error_code(Refusal::LinkInPath);
     }
     if (!reachedAsNamed(out, wide))
-        return refusal(Refusal::LinkInPath);
+        return make_error_code(Refusal::LinkInPath);
     return {};
 }
 
@@ -308,7 +308,7 @@ std::error_code PinnedEntry::writeAttributes(std::uint32_t word) {
     const DWORD checked = OwnBits & ~(kept & FILE_ATTRIBUTE_ARCHIVE ? 0 : FILE_ATTRIBUTE_ARCHIVE);
     if ((info.FileAttributes & checked) != (kept & checked)) {
         set(old & ~(FileSystemBits | FILE_ATTRIBUTE_NORMAL));
-        return refusal(Refusal::NotKept);
+        return make_error_code(Refusal::NotKept);
     }
     return {};
 }
@@ -361,14 +361,14 @@ std::error_code PinnedEntry::setLastWriteTime(const LocalTime& t, std::int64_t* 
         if (kept)
             *kept = secondsOf(held);
         SetFileTime(h, nullptr, nullptr, &before);
-        return refusal(Refusal::TimeNotKept);
+        return make_error_code(Refusal::TimeNotKept);
     }
     return {};
 }
 
 std::error_code queryEntry(const fs::path& p, EntryState& out) {
     if (isDevicePath(p.native()))
-        return refusal(Refusal::DevicePath);
+        return make_error_code(Refusal::DevicePath);
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(widePath(p).c_str(), GetFileExInfoStandard, &data))
         return lastError();
@@ -497,9 +497,28 @@ std::string reasonText(const std::error_code& ec) {
 }
 
 int reasonCode(const std::error_code& ec) {
-    if (ec.category() == refusal(Refusal::LinkInPath).category())
-        return ec.default_error_condition().value();
-    return ec.value();
+    if (ec.category() != make_error_code(Refusal::LinkInPath).category())
+        return ec.value();
+    // Our own refusals show the Windows error number nearest in meaning, as the system's do.
+    switch (static_cast<Refusal>(ec.value())) {
+    case Refusal::LinkInPath:
+        return ERROR_STOPPED_ON_SYMLINK;
+    case Refusal::NotFileOrFolder:
+        return ERROR_INVALID_FUNCTION;
+    case Refusal::DevicePath:
+        return ERROR_INVALID_NAME;
+    case Refusal::BadStoredValue:
+        return ERROR_INVALID_DATA;
+    case Refusal::KernelView:
+        return ERROR_ACCESS_DENIED;
+    case Refusal::TimeNotKept:
+        return ERROR_INVALID_TIME;
+    case Refusal::OldExfatDriver:
+    case Refusal::NotKept:
+        return ERROR_NOT_SUPPORTED;
+    default:
+        return ERROR_PATH_NOT_FOUND;
+    }
 }
 
 bool samePath(const fs::path::string_type& a, const fs::path::string_type& b) {

@@ -63,7 +63,7 @@ std::uint32_t wordFromMode(const struct stat& st) {
 
 std::error_code writeFromMode(const char* path, const struct stat& st, std::uint32_t wanted) {
     if ((wanted & ~attr::ReadOnly) != 0 || (S_ISDIR(st.st_mode) && wanted != 0))
-        return refusal(Refusal::OldExfatDriver);
+        return make_error_code(Refusal::OldExfatDriver);
     if (S_ISDIR(st.st_mode) || (wanted != 0) == ((st.st_mode & 0222) == 0))
         return {};
     // The driver keeps only the write bits its fmask allows and refuses any other mix.
@@ -75,7 +75,7 @@ std::error_code writeFromMode(const char* path, const struct stat& st, std::uint
         return lastError();
     if (((after.st_mode & 0222) == 0) != (wanted != 0)) {
         ::chmod(path, st.st_mode & 07777);
-        return refusal(Refusal::NotKept);
+        return make_error_code(Refusal::NotKept);
     }
     return {};
 }
@@ -112,7 +112,7 @@ std::error_code writeFat(const char* path, const struct stat& st, std::uint32_t 
         return ec;
     if ((kept & Changeable) != (next & Changeable)) {
         setFat(fd.fd, old);
-        return refusal(Refusal::NotKept);
+        return make_error_code(Refusal::NotKept);
     }
     return {};
 }
@@ -151,7 +151,7 @@ std::error_code writeCifs(const char* path, const struct stat& st, std::uint32_t
             static_cast<unsigned char>(old), static_cast<unsigned char>(old >> 8),
             static_cast<unsigned char>(old >> 16), static_cast<unsigned char>(old >> 24)};
         ::setxattr(path, CifsAttribName, back, sizeof back, 0);
-        return refusal(Refusal::NotKept);
+        return make_error_code(Refusal::NotKept);
     }
     return {};
 }

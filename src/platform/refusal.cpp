@@ -61,7 +61,7 @@ public:
 
 } // namespace
 
-std::error_code refusal(Refusal r) {
+std::error_code make_error_code(Refusal r) {
     static const RefusalCategory category;
     return {static_cast<int>(r), category};
 }

@@ -142,9 +142,9 @@ TEST(CollectFolder, LinksAndSpecialFilesAreNeitherEnteredNorListed) {
     EXPECT_EQ(c.skipped, std::vector<PathString>{fifo.native()}) << "counted as skipped";
     std::uint32_t word = 0;
     EXPECT_EQ(platform::readAttributes(fifo, word),
-              platform::refusal(platform::Refusal::NotFileOrFolder));
+              platform::make_error_code(platform::Refusal::NotFileOrFolder));
     EXPECT_EQ(platform::writeAttributes(fifo, platform::attr::ReadOnly),
-              platform::refusal(platform::Refusal::NotFileOrFolder));
+              platform::make_error_code(platform::Refusal::NotFileOrFolder));
 }
 
 // A subfolder swapped after its parent was listed: for a link (to outside the tree) or for

@@ -151,10 +151,10 @@ TEST_F(Samba, ItsCreateTimeSurvivesATouchedRow) {
         const std::string name = f.filename(), before = allinfo(name, "create_time");
         ASSERT_FALSE(before.empty()) << name;
         apply::RowFailure failure;
-        using apply::Checked, apply::Unchecked;
+        using apply::Tri::Checked, apply::Tri::Unchecked;
         ASSERT_TRUE(apply::ApplyRow(
             f, {Unchecked, Unchecked, Unchecked, Checked}, &moment, [] {}, failure))
-            << failure.reason;
+            << apply::ReasonLine(failure);
         EXPECT_EQ(allinfo(name, "create_time"), before) << name;
         EXPECT_EQ(attributes(name), 0x02) << name;
     }

@@ -309,7 +309,7 @@ TEST_F(cifs, ABitTheServerDoesNotKeepFailsTheWrite) {
     const fs::path f = plain / "datei.txt";
     std::ofstream(f) << "Inhalt\n";
     const std::uint32_t before = wordOf(f) & Rhsa;
-    EXPECT_EQ(writeAttributes(f, before | H), refusal(Refusal::NotKept));
+    EXPECT_EQ(writeAttributes(f, before | H), make_error_code(Refusal::NotKept));
     EXPECT_EQ(wordOf(f) & Rhsa, before);
     interop::run("umount " + quoted(plain));
 }

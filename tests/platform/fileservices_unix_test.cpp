@@ -168,7 +168,7 @@ TEST(UnixLinks, APathThatNowLeadsThroughALinkIsRefusedUnchanged) {
              {dir.path() / "baum/teil/f.txt", dir.path() / "baum/teil/unter"}) {
             for (const auto& ec : {writeAttributes(listed, R | H),
                                    setLastWriteTime(listed, {12, 0, 0, 1, 1, 2001})}) {
-                EXPECT_EQ(ec, refusal(Refusal::LinkInPath)) << listed << walk << ec.message();
+                EXPECT_EQ(ec, make_error_code(Refusal::LinkInPath)) << listed << walk << ec.message();
                 EXPECT_EQ(reasonText(ec), "ein Teil des Pfades ist jetzt eine Verknüpfung");
             }
         }
@@ -213,13 +213,13 @@ TEST(UnixNoUserXattrs, ReadOnlyStillWorksTheOthersFailWithoutHalfWrites) {
         apply::RowFailure failure;
         const LocalTime moment{12, 0, 0, 15, 1, 2021};
         EXPECT_FALSE(apply::ApplyRow(
-            f, {apply::Grayed, apply::Grayed, apply::Grayed, apply::Checked}, &moment, [] {},
+            f, {apply::Tri::Grayed, apply::Tri::Grayed, apply::Tri::Grayed, apply::Tri::Checked}, &moment, [] {},
             failure));
         EXPECT_EQ(failure.ec, std::errc::not_supported);
-        EXPECT_EQ(failure.reason.rfind("Datum und Zeit wurden gesetzt", 0), 0u) << failure.reason;
+        EXPECT_EQ(apply::ReasonLine(failure).rfind("Datum und Zeit wurden gesetzt", 0), 0u) << apply::ReasonLine(failure);
         // Without /proc the writes say why they cannot work.
         if (::umount2("/proc", MNT_DETACH) == 0) {
-            EXPECT_EQ(writeAttributes(f, 0), refusal(Refusal::NoProc));
+            EXPECT_EQ(writeAttributes(f, 0), make_error_code(Refusal::NoProc));
         }
         return 0;
     });
@@ -235,10 +235,10 @@ TEST(UnixRowFaults, AFailedOrInterruptedRowLeavesTheOldStateOrTheNewOne) {
     using syscallfaults::Act;
     using syscallfaults::Call;
     constexpr std::uint32_t S = attr::System, Classic = R | H | S | A;
-    constexpr apply::BoxValues AllTicked{apply::Checked, apply::Checked, apply::Checked,
-                                         apply::Checked};
-    constexpr apply::BoxValues OnlyR{apply::Checked, apply::Unchecked, apply::Unchecked,
-                                     apply::Unchecked};
+    constexpr apply::BoxValues AllTicked{apply::Tri::Checked, apply::Tri::Checked, apply::Tri::Checked,
+                                         apply::Tri::Checked};
+    constexpr apply::BoxValues OnlyR{apply::Tri::Checked, apply::Tri::Unchecked, apply::Tri::Unchecked,
+                                     apply::Tri::Unchecked};
     const LocalTime moment{12, 0, 1, 1, 1, 2001};
     struct Case {
         const char* what;
@@ -322,8 +322,8 @@ TEST(UnixRowFaults, AFailedOrInterruptedRowLeavesTheOldStateOrTheNewOne) {
             const bool done = apply::ApplyRow(
                 dir.path() / "f.txt", c.boxes, &moment, [] {}, failure);
             syscallfaults::disarm();
-            EXPECT_EQ(done, *c.reasonPart == 0) << failure.reason;
-            EXPECT_NE(failure.reason.find(c.reasonPart), std::string::npos) << failure.reason;
+            EXPECT_EQ(done, *c.reasonPart == 0) << apply::ReasonLine(failure);
+            EXPECT_NE(apply::ReasonLine(failure).find(c.reasonPart), std::string::npos) << apply::ReasonLine(failure);
             return 0;
         });
         EXPECT_EQ(status, c.killed ? 128 + SIGKILL : 0);
@@ -357,8 +357,8 @@ TEST(UnixRowFaults, ReadsAndWritesStayWithThePinnedEntry) {
     fs::remove(f);
     ASSERT_TRUE(scratch::makeLink(f, fifo));
     EntryState state;
-    EXPECT_EQ(queryEntry(f, state), refusal(Refusal::LinkInPath));
-    EXPECT_EQ(queryEntry(fifo, state), refusal(Refusal::NotFileOrFolder));
+    EXPECT_EQ(queryEntry(f, state), make_error_code(Refusal::LinkInPath));
+    EXPECT_EQ(queryEntry(fifo, state), make_error_code(Refusal::NotFileOrFolder));
 }
 
 // The kernel's own file systems, dropped directly or met in a walk, are neither listed nor
@@ -369,14 +369,14 @@ TEST(UnixKernelViews, AreRefusedWhereverTheyAreMet) {
         if (!fs::is_directory(view))
             continue;
         const FolderEnumerator listing{fs::path(view)};
-        EXPECT_EQ(listing.error(), refusal(Refusal::KernelView)) << view;
+        EXPECT_EQ(listing.error(), make_error_code(Refusal::KernelView)) << view;
     }
     for (const char* file : {"/proc/cpuinfo", "/sys/fs/cgroup/cgroup.procs"}) {
         if (!fs::exists(file))
             continue;
-        EXPECT_EQ(writeAttributes(file, R), refusal(Refusal::KernelView)) << file;
+        EXPECT_EQ(writeAttributes(file, R), make_error_code(Refusal::KernelView)) << file;
         EntryState state;
-        EXPECT_EQ(queryEntry(file, state), refusal(Refusal::KernelView)) << file;
+        EXPECT_EQ(queryEntry(file, state), make_error_code(Refusal::KernelView)) << file;
     }
     if (::geteuid() != 0)
         GTEST_SKIP() << "mounting needs root";
@@ -393,8 +393,8 @@ TEST(UnixKernelViews, AreRefusedWhereverTheyAreMet) {
         if (::umount(mnt.c_str()) != 0 || ::mount("proc", mnt.c_str(), "proc", 0, nullptr) != 0)
             return 77;
         const FolderEnumerator second{mnt};
-        EXPECT_EQ(second.error(), refusal(Refusal::KernelView));
-        EXPECT_EQ(writeAttributes(mnt / "cpuinfo", R), refusal(Refusal::KernelView));
+        EXPECT_EQ(second.error(), make_error_code(Refusal::KernelView));
+        EXPECT_EQ(writeAttributes(mnt / "cpuinfo", R), make_error_code(Refusal::KernelView));
         return 0;
     });
     if (status == 77)

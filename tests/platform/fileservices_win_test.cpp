@@ -68,9 +68,9 @@ TEST(WindowsPaths, DeviceNamesAreNoFilesOrFolders) {
     for (const wchar_t* device : {L"\\\\.\\C:", L"\\\\.\\PhysicalDrive0", L"//./NUL",
                                   L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\x"}) {
         EXPECT_EQ(platform::queryEntry(device, state),
-                  platform::refusal(platform::Refusal::DevicePath));
+                  platform::make_error_code(platform::Refusal::DevicePath));
         EXPECT_EQ(platform::writeAttributes(device, 0),
-                  platform::refusal(platform::Refusal::DevicePath));
+                  platform::make_error_code(platform::Refusal::DevicePath));
     }
 }
 
