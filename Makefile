@@ -1,6 +1,8 @@
 # The two commands a user needs: `make run` and `make test`. Both install what is missing first.
-CMAKE_PRESET := default
-BUILD := build
+# PRESET=debug or PRESET=asan builds and tests in build-debug or build-asan instead.
+PRESET ?= default
+CMAKE_PRESET := $(PRESET)
+BUILD := $(if $(filter default,$(PRESET)),build,build-$(PRESET))
 
 .PHONY: run test bench build format package windows
 
