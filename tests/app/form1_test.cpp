@@ -90,8 +90,9 @@ TEST_F(Form1Test, DropsWithoutNamesAreRefusedAndQuestionMarksOnlyOnWindows) {
     EXPECT_EQ(rows(), scratch::OnWindows ? 2u : 3u);
     EXPECT_EQ(rowOf(odd) >= 0, !scratch::OnWindows);
     ASSERT_EQ(toolkit.messages.size(), scratch::OnWindows ? 2u : 1u);
-    if (scratch::OnWindows)
+    if (scratch::OnWindows) {
         EXPECT_NE(toolkit.messages[1].text.find(display(odd)), std::string::npos);
+    }
 }
 
 TEST_F(Form1Test, LinksArriveAsTheirTargetsAndCaseCountsWhereTheSystemSaysSo) {
