@@ -41,22 +41,14 @@ TEST(UriList, DroppedPathsAreCanonical) {
     EXPECT_EQ(paths, std::vector<PathString>{(dir.path() / "echt/f").native()});
 }
 #else
-namespace {
-PathString P(const char* text) {
-    return std::filesystem::path(text).native();
-}
-} // namespace
-
 TEST(UriList, DriveAndShareUrisBecomeWindowsPaths) {
-    const auto paths = parseUriList(
-        "file:///C:/Daten/a%20b.txt\r\nfile://server/share/x\r\nfile:///D:/%C3%A4\r\n");
-    ASSERT_EQ(paths.size(), 3u);
-    EXPECT_EQ(paths[0], P("C:\\Daten\\a b.txt"));
-    EXPECT_EQ(paths[1], P("\\\\server\\share\\x"));
-    EXPECT_EQ(paths[2], std::wstring(L"D:\\\u00e4"));
+    using Paths = std::vector<PathString>;
+    EXPECT_EQ(parseUriList(
+                  "file:///C:/Daten/a%20b.txt\r\nfile://server/share/x\r\nfile:///D:/%C3%A4\r\n"),
+              (Paths{L"C:\\Daten\\a b.txt", L"\\\\server\\share\\x", L"D:\\\u00e4"}));
     // Only the host "localhost" itself is this machine; a path without a drive is none.
     EXPECT_EQ(parseUriList("file://localhostx/s/x\nfile:///ohne\nfile:///C:/a%00b\n"),
-              std::vector<PathString>{P("\\\\localhostx\\s\\x")});
+              Paths{L"\\\\localhostx\\s\\x"});
     // Hosts "." and "?" would name the device namespace, not a share.
     EXPECT_TRUE(parseUriList("file://./PhysicalDrive0\nfile://?/GLOBALROOT/Device/x\n").empty());
 }

@@ -1,10 +1,16 @@
-// What the interoperability tests share: running the other programs and finding them.
+// What the interoperability tests share: running the other programs, finding them, and a
+// private Samba server.
 #pragma once
 
+#include "platform/scratch.h"
+
+#include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace interop {
 
@@ -38,6 +44,50 @@ inline std::string quoted(const std::string& text) {
     for (const char c : text)
         out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
+}
+
+/// An smbd of its own on 127.0.0.1, its state in \p dir; \p text is added to the global
+/// section and must name the shares. It leads a process group of its own, with its helpers.
+class Smbd {
+public:
+    Smbd(const scratch::Folder& dir, const std::string& text) : conf(dir.path() / "smb.conf") {
+        std::ofstream out(conf);
+        out << "[global]\ninterfaces = 127.0.0.1\nbind interfaces only = yes\n"
+            << "disable netbios = yes\nload printers = no\ndisable spoolss = yes\n";
+        for (const std::string option : {"lock directory", "state directory", "cache directory",
+                                         "private dir", "pid directory", "ncalrpc dir"})
+            out << option << " = " << dir.folder(option.substr(0, option.find(' '))).native()
+                << "\n";
+        out << text;
+    }
+    /// Ends them all, and waits so that none still holds the folders.
+    ~Smbd() {
+        if (pid_ <= 0)
+            return;
+        ::kill(-pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+        for (int i = 0; i < 100 && ::kill(-pid_, 0) == 0; ++i)
+            ::usleep(100'000);
+    }
+    void start() {
+        const std::string confArg = "--configfile=" + conf.native();
+        if ((pid_ = ::fork()) == 0) {
+            ::execlp("smbd", "smbd", "--foreground", "--debug-stdout", "-d", "0", confArg.c_str(),
+                     static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+
+    const std::filesystem::path conf;
+
+private:
+    pid_t pid_ = -1;
+};
+
+/// The word in brackets on the attributes line of smbclient's allinfo, "HA (22)"; -1 if none.
+inline int allinfoWord(const std::string& line) {
+    const auto open = line.find('(');
+    return open == std::string::npos ? -1 : std::stoi(line.substr(open + 1), nullptr, 16);
 }
 
 } // namespace interop

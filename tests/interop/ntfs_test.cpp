@@ -5,6 +5,7 @@
 #include "platform/scratch.h"
 
 #include <fstream>
+#include <memory>
 
 #include <gtest/gtest.h>
 #include <sys/xattr.h>
@@ -23,38 +24,25 @@ std::uint32_t ntfsWord(const fs::path& p) {
     return word & ~0x80u;
 }
 
-class Ntfs : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (::geteuid() != 0)
-            GTEST_SKIP() << "mounting through FUSE needs root";
-        if (!fs::exists("/dev/fuse"))
-            GTEST_SKIP() << "no /dev/fuse";
-        if (!interop::have("mkntfs") || !interop::have("ntfs-3g"))
-            GTEST_SKIP() << "mkntfs or ntfs-3g missing (package ntfs-3g)";
-        const fs::path image = dir.file("ntfs.img", "");
-        fs::resize_file(image, 16 << 20);
-        const auto made =
-            interop::run("PATH=$PATH:/usr/sbin mkntfs -F -Q -q " + interop::quoted(image));
-        ASSERT_EQ(made.exitCode, 0) << made.output;
-        const auto mounted =
-            interop::run("ntfs-3g " + interop::quoted(image) + " " + interop::quoted(mnt));
-        if (mounted.exitCode != 0)
-            GTEST_SKIP() << "ntfs-3g could not mount here: " << mounted.output;
-        isMounted = true;
-    }
-    void TearDown() override {
-        if (isMounted) {
-            const auto out = interop::run("umount " + interop::quoted(mnt));
-            EXPECT_EQ(out.exitCode, 0) << out.output;
-        }
-    }
+TEST(Ntfs, EachBitSetsAndClearsOnAFileAndAFolder) {
+    if (::geteuid() != 0 || !fs::exists("/dev/fuse"))
+        GTEST_SKIP() << "mounting through FUSE needs root and /dev/fuse";
+    if (!interop::have("mkntfs") || !interop::have("ntfs-3g"))
+        GTEST_SKIP() << "mkntfs or ntfs-3g missing (package ntfs-3g)";
     scratch::Folder dir;
-    const fs::path mnt = dir.folder("mnt");
-    bool isMounted = false;
-};
-
-TEST_F(Ntfs, EachBitSetsAndClearsOnAFileAndAFolder) {
+    const fs::path image = dir.file("ntfs.img", ""), mnt = dir.folder("mnt");
+    fs::resize_file(image, 16 << 20);
+    const auto made =
+        interop::run("PATH=$PATH:/usr/sbin mkntfs -F -Q -q " + interop::quoted(image));
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    const auto mounted =
+        interop::run("ntfs-3g " + interop::quoted(image) + " " + interop::quoted(mnt));
+    if (mounted.exitCode != 0)
+        GTEST_SKIP() << "ntfs-3g could not mount here: " << mounted.output;
+    const std::shared_ptr<void> unmount(nullptr, [&](void*) {
+        const auto out = interop::run("umount " + interop::quoted(mnt));
+        EXPECT_EQ(out.exitCode, 0) << out.output;
+    });
     // Not a one-byte file: ntfs-3g takes a tiny S file for an Interix special file (EIO).
     const fs::path f = mnt / "datei.txt", sub = mnt / "ordner";
     std::ofstream(f) << "Inhalt einer Datei auf NTFS\n";

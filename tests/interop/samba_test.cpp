@@ -2,13 +2,11 @@
 #include "platform/fileservices.h"
 
 #include "apply/attributeword.h"
-#include "apply/datefields.h"
 #include "interop/interop.h"
 #include "platform/scratch.h"
 
-#include <csignal>
 #include <fcntl.h>
-#include <fstream>
+#include <optional>
 #include <regex>
 
 #include <gtest/gtest.h>
@@ -43,40 +41,16 @@ protected:
             GTEST_SKIP() << "the private smbd needs root";
         if (!interop::have("smbd") || !interop::have("smbclient"))
             GTEST_SKIP() << "smbd or smbclient missing (packages samba, smbclient)";
-        const fs::path conf = dir.path() / "smb.conf";
-        std::ofstream out(conf);
-        out << "[global]\ninterfaces = 127.0.0.1\nbind interfaces only = yes\nsmb ports = " << port
-            << "\ndisable netbios = yes\nload printers = no\ndisable spoolss = yes\n"
-            << "map to guest = Bad User\nguest account = nobody\n";
-        for (const std::string option : {"lock directory", "state directory", "cache directory",
-                                         "private dir", "pid directory", "ncalrpc dir"})
-            out << option << " = " << dir.folder(option.substr(0, option.find(' '))).native()
-                << "\n";
-        out << "[share]\npath = " << share.native()
-            << "\nread only = no\nguest ok = yes\nguest only = yes\n";
-        out.close();
         ::chmod(dir.path().c_str(), 0755);
         ::chmod(share.c_str(), 0777);
-        const std::string confArg = "--configfile=" + conf.native();
-        if ((smbd = ::fork()) == 0) {
-            ::execlp("smbd", "smbd", "--foreground", "--debug-stdout", "-d", "0", confArg.c_str(),
-                     static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
+        smbd.emplace(dir,
+                     "smb ports = " + std::to_string(port) +
+                         "\nmap to guest = Bad User\nguest account = nobody\n[share]\npath = " +
+                         share.native() + "\nread only = no\nguest ok = yes\nguest only = yes\n");
+        smbd->start();
         for (int i = 0; i < 100 && client("ls").exitCode != 0; ++i)
             ::usleep(200'000);
         ASSERT_EQ(client("ls").exitCode, 0) << "smbd did not start";
-    }
-
-    // smbd leads a process group of its own, with its helpers in it: end them all, and wait
-    // so that none still holds the temporary folder.
-    void TearDown() override {
-        if (smbd <= 0)
-            return;
-        ::kill(-smbd, SIGTERM);
-        ::waitpid(smbd, nullptr, 0);
-        for (int i = 0; i < 100 && ::kill(-smbd, 0) == 0; ++i)
-            ::usleep(100'000);
     }
 
     interop::Outcome client(const std::string& command) const {
@@ -89,11 +63,8 @@ protected:
         std::smatch m;
         return std::regex_search(out, m, std::regex(field + R"(:\s*(.*))")) ? m[1].str() : "";
     }
-    // The word in brackets on allinfo's attributes line; -1 if there is none.
     int attributes(const std::string& name) const {
-        const std::string line = allinfo(name, "attributes");
-        const auto open = line.find('(');
-        return open == std::string::npos ? -1 : std::stoi(line.substr(open + 1), nullptr, 16);
+        return interop::allinfoWord(allinfo(name, "attributes"));
     }
     // A file made on the Linux side, owned by the guest account as if a user had put it there.
     fs::path localFile(const std::string& name) {
@@ -112,10 +83,10 @@ protected:
     scratch::Folder dir;
     const fs::path share = dir.folder("share");
     const int port = freePort();
-    pid_t smbd = -1;
+    std::optional<interop::Smbd> smbd;
 };
 
-TEST_F(Samba, WhatWeWriteSmbclientReports) {
+TEST_F(Samba, WhatWeWriteSmbclientReportsWhatSetmodeSetsWeRead) {
     const fs::path f = localFile("ours.txt"), sub = dir.folder("share/ordner");
     const std::pair<std::uint32_t, int> cases[] = {
         {attr::Hidden | attr::System | attr::Archive, 0x26},
@@ -127,15 +98,13 @@ TEST_F(Samba, WhatWeWriteSmbclientReports) {
     }
     ASSERT_FALSE(writeAttributes(sub, attr::Hidden));
     EXPECT_EQ(attributes("ordner"), 0x12) << "a folder stays a folder";
-}
 
-TEST_F(Samba, WhatSetmodeSetsWeRead) {
-    const fs::path f = putFile("smb.txt");
+    const fs::path viaSmb = putFile("smb.txt");
     constexpr std::uint32_t Rhs = attr::ReadOnly | attr::Hidden | attr::System;
     ASSERT_EQ(client("setmode smb.txt +hs").exitCode, 0);
-    EXPECT_EQ(wordOf(f) & Rhs, attr::Hidden | attr::System);
+    EXPECT_EQ(wordOf(viaSmb) & Rhs, attr::Hidden | attr::System);
     ASSERT_EQ(client("setmode smb.txt -h+r").exitCode, 0);
-    EXPECT_EQ(wordOf(f) & Rhs, attr::ReadOnly | attr::System);
+    EXPECT_EQ(wordOf(viaSmb) & Rhs, attr::ReadOnly | attr::System);
 }
 
 // A touched row as the apply run writes it: the time, then the word. The local file has no

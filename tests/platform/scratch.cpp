@@ -5,28 +5,20 @@
 #include <atomic>
 #include <chrono>
 #include <clocale>
+#include <cstdio>
 #include <fstream>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace scratch {
-
-namespace {
-
-// Removal needs write bits (Linux) and no R attribute (Windows).
-void makeRemovable(const fs::path& p) {
-    std::error_code ec;
-    fs::permissions(p, fs::perms::owner_all, fs::perm_options::add, ec);
-#ifdef _WIN32
-    SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-#endif
-}
-
-} // namespace
 
 Folder::Folder() {
     static std::atomic<int> counter{0};
@@ -37,13 +29,20 @@ Folder::Folder() {
 }
 
 Folder::~Folder() {
+    // Removal needs write bits (Linux) and no R attribute (Windows).
+    const auto makeRemovable = [](const fs::path& p) {
+        std::error_code ec;
+        fs::permissions(p, fs::perms::owner_all, fs::perm_options::add, ec);
+#ifdef _WIN32
+        SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+#endif
+    };
     std::error_code ec;
     makeRemovable(path_);
     for (auto it = fs::recursive_directory_iterator(path_, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
         if (!it->is_symlink())
             makeRemovable(it->path());
-    }
     fs::remove_all(path_, ec);
 }
 
@@ -72,6 +71,10 @@ std::int64_t lastWriteOf(const fs::path& p) {
     platform::EntryState state;
     EXPECT_FALSE(platform::queryEntry(p, state)) << p;
     return state.lastWrite;
+}
+
+std::string pinBerlin() {
+    return pinZone("Europe/Berlin");
 }
 
 #ifdef _WIN32
@@ -105,17 +108,13 @@ bool underWine() {
 // Wine takes its zone and locale from TZ and LC_ALL when it starts (tests/run-wine.sh sets
 // them), Windows from the machine: both can only be checked.
 std::string pinZone(const std::string& zone) {
+    TIME_ZONE_INFORMATION tz;
     if (zone != "Europe/Berlin")
         return "a Windows process keeps the system's zone";
-    TIME_ZONE_INFORMATION tz;
     return GetTimeZoneInformation(&tz) != TIME_ZONE_ID_INVALID && tz.Bias == -60 &&
                    tz.DaylightBias == -60
                ? ""
                : "the time zone is not Central European; run with TZ=Europe/Berlin";
-}
-
-std::string pinBerlin() {
-    return pinZone("Europe/Berlin");
 }
 
 std::string pinGermanDates() {
@@ -152,14 +151,35 @@ std::string pinZone(const std::string& zone) {
     return fs::exists("/usr/share/zoneinfo/" + zone) ? "" : "no zone data (package tzdata)";
 }
 
-std::string pinBerlin() {
-    return pinZone("Europe/Berlin");
-}
-
 std::string pinGermanDates() {
     return std::setlocale(LC_TIME, "de_DE.UTF-8")
                ? ""
                : "locale de_DE.UTF-8 missing (scripts/setup.sh test makes it)";
+}
+
+int inChild(unsigned user, const std::function<int()>& body) {
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (user != ::geteuid() && (::setresgid(user, user, user) || ::setresuid(user, user, user)))
+            ::_exit(99);
+        const int status = body();
+        std::fflush(nullptr);
+        ::_exit(testing::Test::HasFailure() ? 1 : status);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int withMount(const fs::path& mnt, const char* type, const std::function<int()>& body) {
+    return inChild(::geteuid(), [&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(type, mnt.c_str(), type, 0, nullptr) != 0)
+            return 77;
+        return body();
+    });
 }
 
 #endif

@@ -1,6 +1,7 @@
 #include "support/syscallfaults.h"
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 
 #include <dlfcn.h>
@@ -14,9 +15,8 @@ namespace {
 
 struct Rule {
     Call call;
-    int from, to; // uses [from, to) of the call
+    int nth;
     Act act;
-    int error;
 };
 
 std::array<Rule, 4> rules;
@@ -27,15 +27,12 @@ std::array<int, 3> uses{};
 int strike(Call call) {
     const int use = ++uses[static_cast<std::size_t>(call)];
     for (std::size_t i = 0; i < armed; ++i) {
-        const Rule& r = rules[i];
-        if (r.call != call || use < r.from || use >= r.to)
+        if (rules[i].call != call || rules[i].nth != use)
             continue;
-        if (r.act == Act::Kill)
+        if (rules[i].act == Act::Kill)
             ::kill(::getpid(), SIGKILL);
-        if (r.act == Act::Pretend)
-            return 0;
-        errno = r.error;
-        return 1;
+        errno = EIO;
+        return rules[i].act == Act::Fail;
     }
     return -1;
 }
@@ -46,11 +43,11 @@ template <typename F> F real(const char* name) {
 
 } // namespace
 
-void arm(Call call, int nth, Act act, int times, int error) {
+void arm(Call call, int nth, Act act) {
     if (armed == 0)
         uses = {};
     if (armed < rules.size())
-        rules[armed++] = {call, nth, nth + times, act, error};
+        rules[armed++] = {call, nth, act};
 }
 
 void disarm() {
