@@ -32,16 +32,16 @@ if(DATEIMARK_MINGW_CXX)
     add_custom_target(windows_benchmarks
         COMMAND ${CMAKE_COMMAND} --build ${DATEIMARK_WINDOWS_DIR} --target benchmarks -j 2
         DEPENDS windows_core)
-    # The package for Windows users: the program and its help page, nothing else.
+    # The package for Windows users, made by CPack from the Windows build's install rules: the
+    # program and its help page, nothing else.
     set(stage ${CMAKE_BINARY_DIR}/windows-package)
     set(DATEIMARK_WINDOWS_ZIP ${CMAKE_BINARY_DIR}/dateimark-${PROJECT_VERSION}-windows-x64.zip)
     add_custom_target(windows_package
         COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage}
-        COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}
-        COMMAND ${CMAKE_COMMAND} -E copy ${DATEIMARK_WINDOWS_DIR}/src/app/dateimark.exe
-            ${CMAKE_SOURCE_DIR}/assets/dateimark.htm ${stage}
-        COMMAND ${CMAKE_COMMAND} -E chdir ${stage}
-            ${CMAKE_COMMAND} -E tar cf ${DATEIMARK_WINDOWS_ZIP} --format=zip dateimark.exe dateimark.htm
+        COMMAND ${CMAKE_CPACK_COMMAND} --config ${DATEIMARK_WINDOWS_DIR}/CPackConfig.cmake
+            -B ${stage}
+        COMMAND ${CMAKE_COMMAND} -E rename ${stage}/dateimark-${PROJECT_VERSION}-windows-x64.zip
+            ${DATEIMARK_WINDOWS_ZIP}
         DEPENDS windows_core
         COMMENT "Packing ${DATEIMARK_WINDOWS_ZIP}"
         VERBATIM)

@@ -1,11 +1,12 @@
 #include "app/qt/infoform.h"
 
-#include "app/shellopen.h"
 #include "app/qt/artwork.h"
+#include "app/qt/qttoolkit.h"
+#include "app/shellopen.h"
+#include "app/toolkit.h"
+#include "info/infolayout.h"
 #include "info/infotext.h"
 #include "info/maker.h"
-#include "app/qt/qttoolkit.h"
-#include "app/toolkit.h"
 
 #include <QFont>
 #include <QFrame>
@@ -57,19 +58,6 @@ private:
     static constexpr qreal MinimumPointSize = 6.0;
 };
 
-struct ButtonDesign {
-    int left, top, width, height; // twips
-    const char* caption;
-};
-
-// Btn 0 to 3, left to right along the bottom edge; the tab order follows the index.
-constexpr ButtonDesign buttonDesign[4] = {
-    {1920, 5700, 1455, 555, "Eine &E-Mail an mich schreiben"},
-    {3540, 5700, 1995, 555, "Die Seite 'Aktuelles' auf meiner Web-Site öffnen"},
-    {5700, 5700, 1995, 555, "Zur Registrierung über meine Web-Site gehen"},
-    {7860, 5700, 1455, 555, "Dieses Fenster &schliessen"},
-};
-
 } // namespace
 
 InfoForm::InfoForm(qtkit::QtToolkit& toolkit, QWidget* owner)
@@ -80,12 +68,12 @@ InfoForm::InfoForm(qtkit::QtToolkit& toolkit, QWidget* owner)
     // Twips are 1/1440 inch: 15 to the pixel at 96 dpi, more on a denser screen.
     const double xScale = logicalDpiX() / 1440.0;
     const double yScale = logicalDpiY() / 1440.0;
-    const auto place = [&](QWidget& widget, int left, int top, int width, int height) {
-        widget.setGeometry(qRound(left * xScale), qRound(top * yScale), qRound(width * xScale),
-                           qRound(height * yScale));
+    const auto place = [&](QWidget& widget, const InfoLayout::Box& box) {
+        widget.setGeometry(qRound(box.left * xScale), qRound(box.top * yScale),
+                           qRound(box.width * xScale), qRound(box.height * yScale));
     };
 
-    setFixedSize(qRound(9390 * xScale), qRound(6405 * yScale));
+    setFixedSize(qRound(InfoLayout::Width * xScale), qRound(InfoLayout::Height * yScale));
     setWindowIcon(Artwork::infoDialogIcon());
 
     label0_ = new QLabel(this);
@@ -98,13 +86,13 @@ InfoForm::InfoForm(qtkit::QtToolkit& toolkit, QWidget* owner)
     label0_->setTextFormat(Qt::PlainText);
     label0_->setWordWrap(true);
     label0_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    place(*label0_, 1920, 120, 7335, 5415);
+    place(*label0_, InfoLayout::Text());
 
     auto* picture1 = picture1_ = new QLabel(this);
     picture1->setObjectName(QStringLiteral("Picture1"));
     picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picture1->setAlignment(Qt::AlignCenter);
-    place(*picture1, 120, 120, 1635, 6135);
+    place(*picture1, InfoLayout::Picture());
     // The picture takes the first focus, as in the window's design, so that Enter in the
     // freshly opened dialog starts nothing.
     picture1->setFocusPolicy(Qt::StrongFocus);
@@ -116,14 +104,14 @@ InfoForm::InfoForm(qtkit::QtToolkit& toolkit, QWidget* owner)
     line1->setObjectName(QStringLiteral("Line1"));
     line1->setFrameShape(QFrame::HLine);
     line1->setFrameShadow(QFrame::Sunken);
-    place(*line1, 1920, 5565, 9300 - 1920, 30);
+    place(*line1, InfoLayout::Line());
 
     const auto hints = InfoText::ButtonHints();
     for (int i = 0; i < 4; ++i) {
-        const ButtonDesign& design = buttonDesign[i];
+        const InfoLayout::ButtonDesign& design = InfoLayout::Buttons()[std::size_t(i)];
         auto* button = new WrappingButton(QString::fromUtf8(design.caption), this);
         button->setObjectName(QStringLiteral("Btn%1").arg(i));
-        place(*button, design.left, design.top, design.width, design.height);
+        place(*button, design.box);
         button->setToolTip(QString::fromStdString(hints[i]));
         // No button is the dialog's default: Enter activates only the focused one.
         button->setAutoDefault(false);

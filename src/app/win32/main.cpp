@@ -1,5 +1,5 @@
 // The Windows program: the main window on Win32 and its common controls.
-#include "app/win32/form1win32.h"
+#include "app/win32/form1window.h"
 
 #include <commctrl.h>
 #include <ole2.h>
@@ -15,7 +15,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
     int result = 0;
     {
         win32kit::Win32Toolkit toolkit;
-        win32kit::Win32Window window(toolkit);
+        win32kit::Form1Window window(toolkit);
         ShowWindow(window.hwnd(), show);
         UpdateWindow(window.hwnd());
         MSG msg;

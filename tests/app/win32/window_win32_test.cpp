@@ -1,8 +1,8 @@
-// The Windows window under Wine, checked through the Win32 API itself: the control tree built
-// from the table, the start-up state, a drop through the list's drop target with a real file
-// list (CF_HDROP), a click on a box and "&Start", and the German question box.
+// The Windows window under Wine, checked through the Win32 API itself: a drop through the list's
+// drop target with a real file list (CF_HDROP), "&Start", input made while the logic kept the
+// event loop out, the window's own access keys, a denser screen, and the German question box.
 #include "app/controls.h"
-#include "app/win32/form1win32.h"
+#include "app/win32/form1window.h"
 #include "platform/scratch.h"
 
 #include <commctrl.h>
@@ -10,65 +10,44 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <fstream>
+#include <functional>
 
 namespace {
 
 namespace fs = std::filesystem;
 using win32kit::Widen;
 
-// The shell's file list as a drag source hands it over.
-class FileList : public IDataObject {
-public:
-    explicit FileList(const std::vector<fs::path>& paths) {
-        std::wstring names;
-        for (const fs::path& p : paths)
-            names += p.native() + L'\0';
-        names += L'\0';
-        global_ = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
-        auto* drop = static_cast<DROPFILES*>(GlobalLock(global_));
-        drop->pFiles = sizeof(DROPFILES);
-        drop->fWide = TRUE;
-        std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
-        GlobalUnlock(global_);
+// The shell's own data object for \p paths of one folder, as a file manager's drag hands it
+// over.
+IDataObject* shellFileList(const std::vector<fs::path>& paths) {
+    std::vector<PIDLIST_ABSOLUTE> items;
+    std::vector<PCUITEMID_CHILD> children;
+    for (const fs::path& p : paths) {
+        items.push_back(ILCreateFromPathW(p.c_str()));
+        children.push_back(ILFindLastID(items.back()));
     }
-    virtual ~FileList() { GlobalFree(global_); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        *out = riid == IID_IUnknown || riid == IID_IDataObject ? this : nullptr;
-        return *out ? S_OK : E_NOINTERFACE;
+    IShellFolder* folder = nullptr;
+    IDataObject* data = nullptr;
+    if (SUCCEEDED(SHBindToParent(items.front(), IID_IShellFolder, reinterpret_cast<void**>(&folder),
+                                 nullptr))) {
+        folder->GetUIObjectOf(nullptr, UINT(children.size()), children.data(), IID_IDataObject,
+                              nullptr, reinterpret_cast<void**>(&data));
+        folder->Release();
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
-        if (format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL))
-            return DV_E_FORMATETC;
-        const SIZE_T size = GlobalSize(global_);
-        medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = GlobalAlloc(GHND, size);
-        std::memcpy(GlobalLock(medium->hGlobal), GlobalLock(global_), size);
-        GlobalUnlock(medium->hGlobal);
-        GlobalUnlock(global_);
-        medium->pUnkForRelease = nullptr;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* f) override {
-        return f->cfFormat == CF_HDROP ? S_OK : DV_E_FORMATETC;
-    }
-    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+    for (PIDLIST_ABSOLUTE item : items)
+        ILFree(item);
+    return data;
+}
 
-private:
-    HGLOBAL global_ = nullptr;
+// The toolkit, with a moment inside the logic's blocking work: the closing sort of a drop.
+struct Toolkit : win32kit::Win32Toolkit {
+    std::function<void()> duringSort;
+    std::unique_ptr<app::SortKeys>
+    sortKeys(std::size_t count, const std::function<std::string(std::size_t)>& textOf) override {
+        if (duringSort)
+            duringSort();
+        return Win32Toolkit::sortKeys(count, textOf);
+    }
 };
 
 std::wstring textOf(HWND w) {
@@ -83,10 +62,32 @@ std::wstring panel(HWND status, int part) {
     return text;
 }
 
+// Pixels darker than mid-grey inside \p r as \p w paints itself: text, not background.
+int inkIn(HWND w, RECT r) {
+    RECT client;
+    GetClientRect(w, &client);
+    const HDC screen = GetDC(w);
+    const HDC dc = CreateCompatibleDC(screen);
+    const HBITMAP picture = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    const HGDIOBJ old = SelectObject(dc, picture);
+    SendMessageW(w, WM_PRINTCLIENT, WPARAM(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    int ink = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            ink += GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 100;
+        }
+    SelectObject(dc, old);
+    DeleteObject(picture);
+    DeleteDC(dc);
+    ReleaseDC(w, screen);
+    return ink;
+}
+
 struct Win32WindowTest : ::testing::Test {
     scratch::Folder dir;
-    win32kit::Win32Toolkit toolkit;
-    win32kit::Win32Window window{toolkit};
+    Toolkit toolkit;
+    win32kit::Form1Window window{toolkit};
 
     static void SetUpTestSuite() {
         OleInitialize(nullptr);
@@ -97,62 +98,41 @@ struct Win32WindowTest : ::testing::Test {
     }
     void SetUp() override {
         ShowWindow(window.hwnd(), SW_SHOW);
-        window.flushStatus();
+        SetForegroundWindow(window.hwnd());
+    }
+    // Runs the event loop until \p done, as the user's program would; false after 5 s.
+    bool pumpUntil(const std::function<bool()>& done) {
+        const DWORD start = GetTickCount();
+        while (!done()) {
+            if (GetTickCount() - start > 5000)
+                return false;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            toolkit.yield();
+        }
+        return true;
     }
     void drop(const std::vector<fs::path>& paths) {
-        FileList data(paths);
+        IDataObject* data = shellFileList(paths);
+        ASSERT_TRUE(data);
         DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
         IDropTarget* target = window.dropTarget();
-        ASSERT_EQ(target->DragEnter(&data, MK_LBUTTON, {10, 10}, &effect), S_OK);
+        ASSERT_EQ(target->DragEnter(data, MK_LBUTTON, {10, 10}, &effect), S_OK);
         ASSERT_EQ(effect, DWORD(DROPEFFECT_COPY)); // never a move
         effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
-        ASSERT_EQ(target->Drop(&data, MK_LBUTTON, {10, 10}, &effect), S_OK);
+        ASSERT_EQ(target->Drop(data, MK_LBUTTON, {10, 10}, &effect), S_OK);
+        data->Release();
         // The rows are entered once the drop has returned to the shell.
         toolkit.yield();
-        while (window.logic().dropRunning())
-            toolkit.yield();
-        window.flushStatus();
+        ASSERT_TRUE(pumpUntil([&] { return !window.logic().dropRunning(); }));
+    }
+    // The status panel shows \p text once the event loop has run: never a stale one.
+    void expectStatus(const std::wstring& text) {
+        EXPECT_TRUE(pumpUntil([&] { return panel(window.status(), 1) == text; }))
+            << win32kit::Narrow(panel(window.status(), 1));
     }
 };
 
-TEST_F(Win32WindowTest, IsBuiltFromTheTable) {
-    EXPECT_EQ(textOf(window.hwnd()), L"Dateimark 2.5");
-    RECT client;
-    GetClientRect(window.hwnd(), &client);
-    EXPECT_EQ(client.right, window.px(app::WindowWidth));
-    EXPECT_EQ(client.bottom, window.px(app::WindowHeight));
-    EXPECT_FALSE(GetWindowLongW(window.hwnd(), GWL_STYLE) & (WS_MAXIMIZEBOX | WS_THICKFRAME));
-
-    for (const app::ControlSpec& design : app::Controls()) {
-        const std::string name = std::string(design.name) + " " + std::to_string(design.index);
-        const HWND w = window.named(std::string(design.name), design.index);
-        ASSERT_TRUE(w) << name;
-        if (design.kind == app::Kind::StatusBar)
-            continue; // docked at the bottom by the control itself
-        RECT r;
-        GetWindowRect(w, &r);
-        MapWindowPoints(nullptr, window.hwnd(), reinterpret_cast<POINT*>(&r), 2);
-        int left = design.left, top = design.top;
-        if (!design.container.empty()) {
-            left += app::Control(design.container).left;
-            top += app::Control(design.container).top;
-        }
-        EXPECT_EQ(r.left, window.px(left)) << name;
-        EXPECT_EQ(r.top, window.px(top)) << name;
-        if (design.kind == app::Kind::Divider)
-            continue; // an etched line takes the width (and length) the system draws it with
-        EXPECT_EQ(r.right - r.left, window.px(design.width)) << name;
-        EXPECT_EQ(r.bottom - r.top, window.px(design.height)) << name;
-        if (design.kind == app::Kind::Button || design.kind == app::Kind::CheckBox ||
-            design.kind == app::Kind::TriStateBox || design.kind == app::Kind::Frame) {
-            EXPECT_EQ(textOf(w), Widen(design.caption)) << name;
-        }
-        LOGFONTW font{};
-        GetObjectW(HFONT(SendMessageW(w, WM_GETFONT, 0, 0)), sizeof font, &font);
-        EXPECT_EQ(font.lfWeight >= FW_BOLD, design.bold) << name;
-    }
-
-    // Tab runs through the focusable controls in the table's order.
+TEST_F(Win32WindowTest, TabRunsThroughTheFocusableControlsInTheTablesOrder) {
     std::vector<std::pair<int, HWND>> tabs;
     for (const app::ControlSpec& design : app::Controls())
         if (design.tab >= 0 && design.kind != app::Kind::Frame && design.kind != app::Kind::Label)
@@ -168,25 +148,6 @@ TEST_F(Win32WindowTest, IsBuiltFromTheTable) {
             EXPECT_EQ(at, tabs[i].second) << "tab position " << tabs[i].first;
         }
     }
-
-    // Start-up: nothing to work on.
-    EXPECT_FALSE(IsWindowEnabled(window.named("Btn", 8)));
-    EXPECT_FALSE(IsWindowEnabled(window.named("AttribChk", 4)));
-    EXPECT_EQ(panel(window.status(), 0), L"0 Dateien, davon 0 ausgewählt");
-    EXPECT_EQ(panel(window.status(), 1),
-              L"Ziehen Sie die zu bearbeitenden Dateien in die obige Liste ...");
-}
-
-TEST_F(Win32WindowTest, MovedToADenserScreenEveryTwipGetsItsNewSize) {
-    RECT suggested;
-    GetWindowRect(window.hwnd(), &suggested);
-    SendMessageW(window.hwnd(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144),
-                 LPARAM(&suggested));
-    const app::ControlSpec& start = app::Control("Btn", 8);
-    RECT r;
-    GetWindowRect(window.named("Btn", 8), &r);
-    EXPECT_EQ(r.right - r.left, MulDiv(start.width, 144, 1440));
-    EXPECT_EQ(r.bottom - r.top, MulDiv(start.height, 144, 1440));
 }
 
 TEST_F(Win32WindowTest, ADropOfTheShellsFileListEntersTheRowsAndStartSetsTheBoxes) {
@@ -196,7 +157,7 @@ TEST_F(Win32WindowTest, ADropOfTheShellsFileListEntersTheRowsAndStartSetsTheBoxe
     drop({folder, b});
     // A folder given by its drive letter gets no row of its own.
     EXPECT_EQ(SendMessageW(window.list(), LVM_GETITEMCOUNT, 0, 0), 2);
-    EXPECT_EQ(panel(window.status(), 1), L"Eintragung beendet");
+    expectStatus(L"Eintragung beendet");
     EXPECT_EQ(panel(window.status(), 0), L"2 Dateien, davon 2 ausgewählt");
     std::vector<std::wstring> names;
     for (int row = 0; row < 2; ++row) {
@@ -213,22 +174,22 @@ TEST_F(Win32WindowTest, ADropOfTheShellsFileListEntersTheRowsAndStartSetsTheBoxe
     // Wine hands a file manager's drag over as a file list sent to the window: taken where it
     // lands on the list.
     const fs::path c = dir.file("c.txt");
-    for (const auto [y, rows] : {std::pair{-20L, 2}, {40L, 3}}) { // above the list, then on it
-        const std::wstring names = c.native() + L'\0' + L'\0';
-        const HGLOBAL global = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * 2);
-        auto* files = static_cast<DROPFILES*>(GlobalLock(global));
-        files->pFiles = sizeof(DROPFILES);
-        files->fWide = TRUE;
+    for (const auto& [y, rows] : {std::pair{-20L, 2}, {40L, 3}}) { // above the list, then on it
+        IDataObject* data = shellFileList({c});
+        FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        STGMEDIUM medium{};
+        ASSERT_EQ(data->GetData(&format, &medium), S_OK);
+        data->Release();
         RECT list;
         GetWindowRect(window.list(), &list);
         MapWindowPoints(nullptr, window.hwnd(), reinterpret_cast<POINT*>(&list), 2);
+        auto* files = static_cast<DROPFILES*>(GlobalLock(medium.hGlobal));
         files->pt = {list.left + 40, list.top + y};
-        std::memcpy(files + 1, names.data(), names.size() * 2);
-        GlobalUnlock(global);
-        SendMessageW(window.hwnd(), WM_DROPFILES, WPARAM(global), 0);
+        files->fNC = FALSE;
+        GlobalUnlock(medium.hGlobal);
+        SendMessageW(window.hwnd(), WM_DROPFILES, WPARAM(medium.hGlobal), 0);
         toolkit.yield();
-        while (window.logic().dropRunning())
-            toolkit.yield();
+        ASSERT_TRUE(pumpUntil([&] { return !window.logic().dropRunning(); }));
         EXPECT_EQ(SendMessageW(window.list(), LVM_GETITEMCOUNT, 0, 0), rows) << y;
     }
 
@@ -236,8 +197,7 @@ TEST_F(Win32WindowTest, ADropOfTheShellsFileListEntersTheRowsAndStartSetsTheBoxe
     SendMessageW(window.named("AttribChk", 4), BM_CLICK, 0, 0);
     EXPECT_EQ(SendMessageW(window.named("AttribChk", 4), BM_GETCHECK, 0, 0), BST_CHECKED);
     SendMessageW(window.named("Btn", 8), BM_CLICK, 0, 0);
-    window.flushStatus();
-    EXPECT_EQ(panel(window.status(), 1), L"Fertig");
+    expectStatus(L"Fertig");
     for (const fs::path& p : {a, b, c})
         EXPECT_TRUE(GetFileAttributesW(p.c_str()) & FILE_ATTRIBUTE_HIDDEN) << p;
 
@@ -249,13 +209,109 @@ TEST_F(Win32WindowTest, ADropOfTheShellsFileListEntersTheRowsAndStartSetsTheBoxe
     }
 }
 
+TEST_F(Win32WindowTest, InputMadeWhileTheLogicKeptTheLoopOutIsNotCarriedOutLater) {
+    // During the drop's closing sort "&Start" is disabled: a click made then reaches it only
+    // once it is enabled again, and must be dropped on the way.
+    const HWND start = window.named("Btn", 8);
+    toolkit.duringSort = [&] {
+        RECT r;
+        GetClientRect(start, &r);
+        const LPARAM middle = MAKELPARAM(r.right / 2, r.bottom / 2);
+        PostMessageW(start, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+        PostMessageW(start, WM_LBUTTONUP, 0, middle);
+    };
+    drop({dir.file("a.txt"), dir.file("b.txt")});
+    toolkit.yield(); // whatever is still queued
+    window.flushStatus();
+    EXPECT_TRUE(IsWindowEnabled(start));
+    EXPECT_EQ(panel(window.status(), 1), L"Eintragung beendet"); // not "Fertig"
+}
+
+TEST_F(Win32WindowTest, AnAccessKeyPressesItsOneControlOrMovesTheFocusAmongThoseSharingIt) {
+    drop({dir.file("a.txt")});
+    const HWND s = window.named("AttribChk", 3), r = window.named("AttribChk", 1);
+    const HWND start = window.named("Btn", 8);
+    const LRESULT sPreset = SendMessageW(s, BM_GETCHECK, 0, 0);
+    const LRESULT rPreset = SendMessageW(r, BM_GETCHECK, 0, 0);
+    const struct {
+        WPARAM key;
+        HWND focus;
+    } steps[] = {
+        {'s', s},
+        {'S', start},
+        {'s', s}, // "&S" and "&Start"
+        {'i', window.named("Btn", 10)},
+        {'I', window.named("Btn", 5)}, // "H&ilfe", "&Info"
+        {'r', r},                      // its own key
+    };
+    SetFocus(window.list());
+    for (const auto& step : steps) {
+        PostMessageW(GetFocus(), WM_SYSCHAR, step.key, 1 << 29);
+        toolkit.yield();
+        EXPECT_EQ(GetFocus(), step.focus) << char(step.key);
+    }
+    window.flushStatus();
+    EXPECT_EQ(panel(window.status(), 1), L"Eintragung beendet"); // "&Start" was not pressed
+    EXPECT_EQ(window.infoDialog(), nullptr);                     // nor "&Info"
+    EXPECT_EQ(SendMessageW(s, BM_GETCHECK, 0, 0), sPreset);
+    EXPECT_NE(SendMessageW(r, BM_GETCHECK, 0, 0), rPreset);
+
+    // Enter presses the focused button; a key alone, on a button, its one control.
+    SetFocus(start);
+    PostMessageW(start, WM_KEYDOWN, VK_RETURN, 0);
+    toolkit.yield();
+    window.flushStatus();
+    EXPECT_EQ(panel(window.status(), 1), L"Fertig");
+    PostMessageW(GetFocus(), WM_CHAR, 'k', 0); // "&Keine Auswahl"
+    toolkit.yield();
+    window.flushStatus();
+    EXPECT_EQ(panel(window.status(), 0), L"1 Datei, davon 0 ausgewählt");
+}
+
+TEST_F(Win32WindowTest, OnEveryScreenTheHeaderLettersCaptionsAndInfoButtonsAreWhole) {
+    // A text cut at a control's edge leaves ink in the edge's pixels.
+    win32kit::InfoDialog info(window.hwnd(), toolkit);
+    const HWND header = HWND(SendMessageW(window.list(), LVM_GETHEADER, 0, 0));
+    for (const int dpi : {96, 144}) {
+        RECT suggested;
+        GetWindowRect(window.hwnd(), &suggested);
+        for (HWND w : {window.hwnd(), info.hwnd()})
+            SendMessageW(w, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), LPARAM(&suggested));
+        for (int c = filelist::RColumn; c <= filelist::HColumn; ++c) {
+            EXPECT_EQ(SendMessageW(window.list(), LVM_GETCOLUMNWIDTH, WPARAM(c), 0),
+                      MulDiv(app::Columns()[std::size_t(c)].width, dpi, 1440))
+                << c << " at " << dpi;
+            RECT item;
+            SendMessageW(header, HDM_GETITEMRECT, WPARAM(c), LPARAM(&item));
+            InflateRect(&item, -2, -2); // inside the edges
+            EXPECT_GE(inkIn(header, item), 12) << "no letter in column " << c << " at " << dpi;
+        }
+        for (const int index : {0, 1}) { // "Datum:" and "Zeit:", right-aligned
+            const HWND label = window.named("Label1", index);
+            RECT client;
+            GetClientRect(label, &client);
+            EXPECT_EQ(inkIn(label, {0, 0, 1, client.bottom}), 0) << textOf(label) << dpi;
+        }
+        RECT dialog;
+        GetClientRect(info.hwnd(), &dialog);
+        for (HWND b = nullptr; (b = FindWindowExW(info.hwnd(), b, L"Button", nullptr));) {
+            RECT client, frame;
+            GetClientRect(b, &client);
+            GetWindowRect(b, &frame);
+            MapWindowPoints(nullptr, info.hwnd(), reinterpret_cast<POINT*>(&frame), 2);
+            EXPECT_LE(frame.bottom, dialog.bottom) << textOf(b) << dpi;
+            const RECT edge{3, client.bottom - 5, client.right - 3, client.bottom - 2};
+            EXPECT_EQ(inkIn(b, edge), 0) << textOf(b) << dpi;
+        }
+    }
+}
+
 TEST_F(Win32WindowTest, TheQuestionBoxSpeaksGermanWhateverTheWindowsLanguage) {
     static std::wstring yes, no;
     SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
         const HWND box = FindWindowW(L"#32770", L"Dateimark 2.5");
         if (!box)
             return;
-
         KillTimer(nullptr, id);
         yes = textOf(GetDlgItem(box, IDYES));
         no = textOf(GetDlgItem(box, IDNO));
