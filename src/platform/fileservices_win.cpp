@@ -496,6 +496,11 @@ std::string reasonText(const std::error_code& ec) {
     return toUtf8(message.data(), static_cast<int>(message.size()));
 }
 
+// mingw-w64's headers lack it; winerror.h of the Windows SDK has 681.
+#ifndef ERROR_STOPPED_ON_SYMLINK
+#define ERROR_STOPPED_ON_SYMLINK 681L
+#endif
+
 int reasonCode(const std::error_code& ec) {
     if (ec.category() != make_error_code(Refusal::LinkInPath).category())
         return ec.value();

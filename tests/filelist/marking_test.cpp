@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ Gesture click(std::size_t row, bool ctrl = false, bool shift = false) {
 }
 Gesture key(ListKey k, bool ctrl = false, bool shift = false) {
     return {Gesture::Key, 0, k, ctrl, shift};
+}
+
+filelist::PathString name(const std::string& s) {
+    return std::filesystem::path(s).native();
 }
 
 std::string marks(const filelist::RowStore& rows) {
@@ -61,7 +66,7 @@ TEST(Marking, EachGestureMarksAsInAnyFileList) {
     for (const auto& c : cases) {
         filelist::RowStore rows;
         for (int i = 5; i >= 0; --i)
-            rows.insertTop(std::to_string(i), false);
+            rows.insertTop(name(std::to_string(i)), false);
         Marking marking(rows);
         marking.click(1, false, false);
         for (const Gesture& g : c.gestures) {
@@ -77,19 +82,19 @@ TEST(Marking, EachGestureMarksAsInAnyFileList) {
 
 TEST(Marking, TheAnchorFollowsItsRowAndAResetForgetsIt) {
     filelist::RowStore rows;
-    for (const char* name : {"c", "b", "a"})
-        rows.insertTop(name, false);
+    for (const char* n : {"c", "b", "a"})
+        rows.insertTop(name(n), false);
     Marking marking(rows);
     marking.click(0, false, false);
-    rows.insertTop("neu", false);
+    rows.insertTop(name("neu"), false);
     marking.rowsInserted(1);
     marking.click(3, false, true);
     EXPECT_EQ(marks(rows), ".xxx") << "the anchor moved down with its row";
     // A cleared list has no anchor: the first Shift-click marks its row alone.
     rows.clear();
     marking.reset();
-    for (const char* name : {"3", "2", "1"})
-        rows.insertTop(name, false);
+    for (const char* n : {"3", "2", "1"})
+        rows.insertTop(name(n), false);
     rows.markAll(false);
     marking.click(2, false, true);
     EXPECT_EQ(marks(rows), "..x");

@@ -155,12 +155,12 @@ TEST_F(Win32WindowTest, ADropOfTheShellsFileListEntersTheRowsAndStartSetsTheBoxe
     const fs::path a = dir.file("Ordner/a.txt");
     const fs::path b = dir.file("b.txt");
     drop({folder, b});
-    // A folder given by its drive letter gets no row of its own.
-    EXPECT_EQ(SendMessageW(window.list(), LVM_GETITEMCOUNT, 0, 0), 2);
+    // A dropped folder gets a row of its own, as on Linux; only a drive root gets none.
+    EXPECT_EQ(SendMessageW(window.list(), LVM_GETITEMCOUNT, 0, 0), 3);
     expectStatus(L"Eintragung beendet");
-    EXPECT_EQ(panel(window.status(), 0), L"2 Dateien, davon 2 ausgewählt");
+    EXPECT_EQ(panel(window.status(), 0), L"3 Dateien, davon 3 ausgewählt");
     std::vector<std::wstring> names;
-    for (int row = 0; row < 2; ++row) {
+    for (int row = 0; row < 3; ++row) {
         wchar_t cell[MAX_PATH] = {};
         LVITEMW item{};
         item.iSubItem = 1;
@@ -169,12 +169,12 @@ TEST_F(Win32WindowTest, ADropOfTheShellsFileListEntersTheRowsAndStartSetsTheBoxe
         SendMessageW(window.list(), LVM_GETITEMTEXTW, WPARAM(row), LPARAM(&item));
         names.push_back(cell);
     }
-    EXPECT_EQ(names, (std::vector<std::wstring>{b.native(), a.native()}));
+    EXPECT_EQ(names, (std::vector<std::wstring>{b.native(), a.native(), folder.native()}));
 
     // Wine hands a file manager's drag over as a file list sent to the window: taken where it
     // lands on the list.
     const fs::path c = dir.file("c.txt");
-    for (const auto& [y, rows] : {std::pair{-20L, 2}, {40L, 3}}) { // above the list, then on it
+    for (const auto& [y, rows] : {std::pair{-20L, 3}, {40L, 4}}) { // above the list, then on it
         IDataObject* data = shellFileList({c});
         FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
         STGMEDIUM medium{};
