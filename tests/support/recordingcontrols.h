@@ -1,12 +1,10 @@
-// A double of the window's controls for the core tests: keeps what the logic sets, as a kit
-// would show it.
+// A double of the window's controls: keeps what the logic sets, as a kit would show it.
 #pragma once
 
 #include "app/formcontrols.h"
 
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 class RecordingControls : public app::FormControls {

@@ -1,7 +1,5 @@
-// A toolkit double: records what the program asks of the toolkit and answers questions as the
-// test says, so that no test ever waits on a real modal box. Work posted for later, or for after
-// a pause, waits until the test runs it. Texts collate as bytes, ignoring ASCII case. \p Base is
-// app::Toolkit for the core tests, the Qt toolkit for the Qt widget tests.
+// A toolkit double: records what is asked, answers as the test says (never a real modal box),
+// keeps posted and timed work until the test runs it; texts collate as bytes, ignoring case.
 #pragma once
 
 #include "app/toolkit.h"
@@ -9,9 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <deque>
-#include <memory>
 #include <functional>
-#include <string>
 #include <vector>
 
 struct RecordedMessage {
@@ -36,7 +32,7 @@ public:
     std::function<void()> onYield; ///< runs at each yield, to act in the middle of a drop
 
     app::MessageAnswer messageBox(const std::string& text, app::MessageStyle style,
-                                       const std::string& title) override {
+                                  const std::string& title) override {
         messages.push_back({text, style, title});
         if (style != app::MessageStyle::YesNoStop)
             return app::MessageAnswer::Ok;
