@@ -78,11 +78,7 @@ TEST_F(Form1Test, DropsWithoutNamesAreRefusedAndNamesAreTakenAsTheSystemTakesThe
     EXPECT_NE(toolkit.messages.back().text.find(display(odd)) == std::string::npos,
               scratch::OnWindows);
 
-    // Case counts where the system says so; links arrive as their targets.
-    form.Btn_Click(0);
-    const fs::path lower = scratch::OnWindows ? dir.path() / "brief.txt" : file("brief.txt");
-    drop({file("Brief.txt"), lower});
-    EXPECT_EQ(rows(), scratch::OnWindows ? 1u : 2u);
+    // Links arrive as their targets (case is the row store's own matter).
     const fs::path target = file("ziel.txt");
     if (scratch::makeLink(dir.path() / "verweis", target)) {
         drop({dir.path() / "verweis"});
@@ -323,13 +319,11 @@ TEST_F(Form1Test, HelpOpensThePageBesideTheProgramAndTheLogoTheSite) {
     EXPECT_TRUE(toolkit.opened[1].target.starts_with("https://"));
 }
 
-// The rules of each field are datefields' own; here: the beep, the focus, the day after the month.
+// The rules of each field are datefields' own, the beep and the focus through the Qt window are
+// window_test's; here: the value kept, the text rewritten, the day checked after the month.
 TEST_F(Form1Test, FieldsAreCorrectedWhenLeft) {
     enterField(1, "60");
-    EXPECT_EQ(ui.text(Ctl::DateTime, 1), "59");
     EXPECT_EQ(form.touchTime()[1], 59);
-    EXPECT_EQ(toolkit.beeps, 1);
-    EXPECT_EQ(ui.focused.back(), (Key{Ctl::DateTime, 1}));
     enterField(0, "Uhr");
     EXPECT_EQ(ui.text(Ctl::DateTime, 0), "0");
     enterMoment({0, 59, 0, 31, 1, 2024});

@@ -4,7 +4,6 @@
 
 #include "app/toolkit.h"
 
-#include <algorithm>
 #include <cctype>
 #include <deque>
 #include <functional>
@@ -57,12 +56,9 @@ public:
             bool less(std::size_t a, std::size_t b) const override { return keys[a] < keys[b]; }
         };
         auto keys = std::make_unique<Folded>();
-        for (std::size_t i = 0; i < count; ++i) {
-            std::string t = textOf(i);
-            std::transform(t.begin(), t.end(), t.begin(),
-                           [](unsigned char ch) { return char(std::tolower(ch)); });
-            keys->keys.push_back(std::move(t));
-        }
+        for (std::size_t i = 0; i < count; ++i)
+            for (char& c : keys->keys.emplace_back(textOf(i)))
+                c = char(std::tolower(static_cast<unsigned char>(c)));
         return keys;
     }
     void shellOpen(const std::string& target, int show) override {
