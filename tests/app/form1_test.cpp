@@ -1,13 +1,5 @@
-// The window's logic through a double of its controls and of the toolkit, on real temporary
-// trees: start-up, drops, the situation check, selection, sorting, the fields, the apply run and
-// the hints. The same cases run on Linux and, built with mingw-w64, under Wine.
-#include "app/form1.h"
-#include "apply/datefields.h"
-#include "platform/fileservices.h"
-#include "platform/scratch.h"
+// The window's logic on doubles of its controls and toolkit, on real trees; also under Wine.
 #include "support/formfixture.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -23,18 +15,13 @@ using Form1Test = FormFixture;
 const std::string EmptyListHint = "Ziehen Sie die zu bearbeitenden Dateien in die obige Liste ...";
 
 TEST_F(Form1Test, StartsEmptyWithEverythingThatNeedsAMarkDisabledAndHintsFollowTheSwitch) {
-    EXPECT_EQ(ui.caption, "Dateimark 2.5");
     EXPECT_EQ(panel(2), EmptyListHint);
-    EXPECT_EQ(panel(1), "0 Dateien, davon 0 ausgewählt");
     const Key needMark[] = {{Ctl::Btn, 4},       {Ctl::Btn, 8},       {Ctl::TouchChk, 0},
                             {Ctl::AttribChk, 1}, {Ctl::AttribChk, 4}, {Ctl::DateTime, 0}};
     for (const auto& [c, i] : needMark)
         EXPECT_FALSE(ui.isEnabled(c, i)) << int(c) << i;
-    EXPECT_TRUE(ui.isEnabled(Ctl::Btn, 0));
-    EXPECT_FALSE(ui.inUse(Ctl::DateTime, 0));
+    EXPECT_TRUE(ui.isEnabled(Ctl::Btn, 0) && !ui.inUse(Ctl::DateTime, 0));
     EXPECT_EQ(boxes(), "0000");
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(ui.text(Ctl::DateTime, i), std::to_string(form.touchTime()[std::size_t(i)]));
 
     // The switch's own hint is always there; the others start off and follow the switch.
     const Key hinted[] = {{Ctl::Btn, 8},   {Ctl::AttribChk, 4}, {Ctl::DateTime, 5},
@@ -53,28 +40,26 @@ TEST_F(Form1Test, DroppingAFolderListsEverythingBelowIt) {
     for (const char* name : {"X/a", "X/P/p1", "X/b", "X/Q/q1", "X/.profile"})
         file(name);
     drop({x});
-    // a, b, p1, q1, P, Q, and X itself
-    const std::size_t n = 7;
-    EXPECT_EQ(rows(), n);
-    EXPECT_GE(rowOf(x), 0) << "a folder gets its own row on both systems";
+    // a, b, p1, q1, P, Q, and X itself: a folder gets its own row on both systems.
+    EXPECT_EQ(rows(), 7u);
+    EXPECT_GE(rowOf(x), 0);
     EXPECT_EQ(rowOf(x / ".profile"), -1);
     EXPECT_EQ(panel(2), "Eintragung beendet");
     EXPECT_TRUE(statusSaid("Die Liste wird aufgefüllt: " + display(x / "a")));
-    EXPECT_EQ(panel(1), std::to_string(n) + " Dateien, davon " + std::to_string(n) + " ausgewählt");
+    EXPECT_EQ(panel(1), "7 Dateien, davon 7 ausgewählt");
     EXPECT_EQ(std::pair(ui.barValue, ui.barMax), std::pair(0, 1));
-    // Sorted by the type word: files first.
-    EXPECT_TRUE(form.sorted());
-    EXPECT_EQ(cell(0, TypeColumn) + cell(n - 1, TypeColumn), "DateiOrdner");
+    // Sorted by the type word, files first, and checked.
+    EXPECT_EQ(cell(0, TypeColumn) + cell(6, TypeColumn), "DateiOrdner");
     EXPECT_FALSE(cell(0, DateColumn).empty());
     EXPECT_TRUE(ui.isEnabled(Ctl::Btn, 8));
 
     // The same folder again adds nothing; a file dropped directly is listed even with a dot.
     drop({x, x / ".profile"});
-    EXPECT_EQ(rows(), n + 1);
+    EXPECT_EQ(rows(), 8u);
     EXPECT_GE(rowOf(x / ".profile"), 0);
 }
 
-TEST_F(Form1Test, DropsWithoutNamesAreRefusedAndQuestionMarksOnlyOnWindows) {
+TEST_F(Form1Test, DropsWithoutNamesAreRefusedAndNamesAreTakenAsTheSystemTakesThem) {
     form.Liste_OLEDragDrop({});
     // The box waits until the drop event has returned to the file manager.
     EXPECT_TRUE(toolkit.messages.empty());
@@ -90,25 +75,19 @@ TEST_F(Form1Test, DropsWithoutNamesAreRefusedAndQuestionMarksOnlyOnWindows) {
     EXPECT_EQ(rows(), scratch::OnWindows ? 2u : 3u);
     EXPECT_EQ(rowOf(odd) >= 0, !scratch::OnWindows);
     ASSERT_EQ(toolkit.messages.size(), scratch::OnWindows ? 2u : 1u);
-    if (scratch::OnWindows) {
-        EXPECT_NE(toolkit.messages[1].text.find(display(odd)), std::string::npos);
+    EXPECT_NE(toolkit.messages.back().text.find(display(odd)) == std::string::npos,
+              scratch::OnWindows);
+
+    // Links arrive as their targets (case is the row store's own matter).
+    const fs::path target = file("ziel.txt");
+    if (scratch::makeLink(dir.path() / "verweis", target)) {
+        drop({dir.path() / "verweis"});
+        EXPECT_GE(rowOf(fs::canonical(target)), 0);
+        EXPECT_EQ(rowOf(dir.path() / "verweis"), -1);
     }
 }
 
-TEST_F(Form1Test, LinksArriveAsTheirTargetsAndCaseCountsWhereTheSystemSaysSo) {
-    const fs::path lower = scratch::OnWindows ? dir.path() / "brief.txt" : file("brief.txt");
-    drop({file("Brief.txt"), lower});
-    EXPECT_EQ(rows(), scratch::OnWindows ? 1u : 2u);
-
-    const fs::path target = file("ziel.txt");
-    if (!scratch::makeLink(dir.path() / "verweis", target))
-        GTEST_SKIP() << "no symbolic links here";
-    drop({dir.path() / "verweis"});
-    EXPECT_GE(rowOf(fs::canonical(target)), 0);
-    EXPECT_EQ(rowOf(dir.path() / "verweis"), -1);
-}
-
-TEST_F(Form1Test, UnreadableEntriesAreSkippedAndCounted) {
+TEST_F(Form1Test, UnreadableEntriesAreSkippedAndCountedVanishedRowsSayWhich) {
     const fs::path x = dir.folder("X");
     for (const char* name : {"X/a", "X/Q/q1", "X/Q/q2"})
         file(name);
@@ -127,6 +106,21 @@ TEST_F(Form1Test, UnreadableEntriesAreSkippedAndCounted) {
     toolkit.onYield = nullptr;
     drop({dir.path() / "weg"});
     EXPECT_EQ(panel(2), "Eintragung beendet (1 Eintrag übersprungen)");
+
+    // Listed, then gone or unreadable (a link to itself): the check keeps the row, says which.
+    const fs::path a = file("a.txt", H), b = file("b.txt", H);
+    form.Btn_Click(0);
+    drop({a, b});
+    fs::remove(a);
+    fs::remove(b);
+    const bool loop = scratch::makeLink(b, b.filename());
+    form.Liste_Click();
+    EXPECT_EQ(cell(std::size_t(rowOf(a)), DateColumn) + cell(std::size_t(rowOf(a)), HColumn),
+              "nicht gefunden");
+    EXPECT_EQ(cell(std::size_t(rowOf(b)), DateColumn), loop ? "kein Zugriff" : "nicht gefunden");
+    EXPECT_EQ(panel(1), "2 Dateien, davon 2 ausgewählt");
+    EXPECT_TRUE(ui.isEnabled(Ctl::Btn, 8));
+    EXPECT_EQ(ui.value(Ctl::AttribChk, 4), 0);
 }
 
 TEST_F(Form1Test, ADropReleasesTheSourceAndOnlyMarkingRunsMeanwhile) {
@@ -158,13 +152,12 @@ TEST_F(Form1Test, ADropReleasesTheSourceAndOnlyMarkingRunsMeanwhile) {
     toolkit.runLater(); // the refused drop left nothing behind
     EXPECT_EQ(rowOf(other), -1);
     EXPECT_EQ(form.LastSortColumn(), 0);
-    const std::size_t n = 201;
-    EXPECT_EQ(rows(), n);
+    EXPECT_EQ(rows(), 201u);
     EXPECT_EQ(bits(x / "f0"), 0u);
     EXPECT_TRUE(ui.acceptingDrops);
     for (int index : {0, 4, 8})
         EXPECT_TRUE(ui.isEnabled(Ctl::Btn, index)) << index;
-    EXPECT_EQ(panel(1), std::to_string(n) + " Dateien, davon " + std::to_string(n) + " ausgewählt");
+    EXPECT_EQ(panel(1), "201 Dateien, davon 201 ausgewählt");
 }
 
 TEST_F(Form1Test, EndingStopsTheExpansionAtOnce) {
@@ -215,29 +208,11 @@ TEST_F(Form1Test, SituationCheckPresetsTheBoxesFromTheMarkedFiles) {
     EXPECT_EQ(panel(1), "1 Datei, davon 0 ausgewählt");
 }
 
-TEST_F(Form1Test, AVanishedOrUnreadableEntryKeepsItsRowAndSaysWhich) {
-    const fs::path a = file("a.txt", H), b = file("b.txt", H);
-    drop({a, b});
-    fs::remove(a);
-    fs::remove(b);
-    // b is still there by name, but cannot be read: a link to itself.
-    const bool loop = scratch::makeLink(b, b.filename());
-    form.Liste_Click();
-    EXPECT_EQ(cell(std::size_t(rowOf(a)), DateColumn), "nicht gefunden");
-    EXPECT_EQ(cell(std::size_t(rowOf(a)), HColumn), "");
-    if (loop) {
-        EXPECT_EQ(cell(std::size_t(rowOf(b)), DateColumn), "kein Zugriff");
-    }
-    EXPECT_EQ(panel(1), "2 Dateien, davon 2 ausgewählt");
-    EXPECT_TRUE(ui.isEnabled(Ctl::Btn, 8));
-    EXPECT_EQ(ui.value(Ctl::AttribChk, 4), 0);
-}
-
 TEST_F(Form1Test, SelectionCommandsAndRemovalKeepTheOrder) {
     form.Btn_Click(3); // nothing to invert
     EXPECT_EQ(rows(), 0u);
     drop({file("1"), file("2"), file("3"), file("4")});
-    auto marks = [&] {
+    const auto marks = [&] {
         std::string s;
         for (std::size_t i = 0; i < rows(); ++i)
             s += form.rows().at(i).marked ? 'x' : '.';
@@ -320,12 +295,11 @@ TEST_F(Form1Test, HeaderClicksChooseTheColumnAndFlipTheDirection) {
     // "dir" comes from the folder X, which has a row of its own.
     dir.folder("X/dir");
     drop({file("b"), file("C"), file("a"), dir.path() / "X"});
-    const std::string x = "X ";
     form.Liste_ColumnClick(2);
-    EXPECT_EQ(names(), "a b C " + x + "dir "); // by path: X before X/dir
+    EXPECT_EQ(names(), "a b C X dir "); // by path: X before X/dir
     EXPECT_EQ(ui.sortIndicator, std::make_pair(1, 0));
     form.Liste_ColumnClick(2);
-    EXPECT_EQ(names(), "dir " + x + "C b a ");
+    EXPECT_EQ(names(), "dir X C b a ");
     form.Liste_ColumnClick(2);
     form.Liste_ColumnClick(2);
     // A new column keeps the direction last used.
@@ -333,43 +307,32 @@ TEST_F(Form1Test, HeaderClicksChooseTheColumnAndFlipTheDirection) {
     EXPECT_EQ(cell(0, TypeColumn), "Ordner");
     EXPECT_EQ(form.LastSortColumn(), 1);
     form.Liste_ColumnClick(2);
-    EXPECT_EQ(names(), "dir " + x + "C b a ");
-    EXPECT_EQ(rows(), 5u);
+    EXPECT_EQ(names(), "dir X C b a ");
 }
 
-TEST_F(Form1Test, TheLinksOpenTheirTargets) {
-    // Help opens the page beside the program; the logo opens the magazine's site.
+TEST_F(Form1Test, HelpOpensThePageBesideTheProgramAndTheLogoTheSite) {
     form.Btn_Click(10);
     form.LogoImage_Click();
     ASSERT_EQ(toolkit.opened.size(), 2u);
-    EXPECT_TRUE(toolkit.opened[0].target.starts_with("file:///"));
     EXPECT_TRUE(toolkit.opened[0].target.ends_with("/dateimark.htm"));
     EXPECT_EQ(toolkit.opened[0].showCommand, app::ShowDefault);
-    EXPECT_EQ(toolkit.opened[1].target, "https://www.quarn.example.net/quarn/");
-    EXPECT_EQ(toolkit.opened[1].showCommand, app::ShowNormal);
+    EXPECT_TRUE(toolkit.opened[1].target.starts_with("https://"));
 }
 
+// The rules of each field are datefields' own, the beep and the focus through the Qt window are
+// window_test's; here: the value kept, the text rewritten, the day checked after the month.
 TEST_F(Form1Test, FieldsAreCorrectedWhenLeft) {
-    const auto enter = [&](int index, const std::string& text) { enterField(index, text); };
-    enter(1, "60");
-    EXPECT_EQ(ui.text(Ctl::DateTime, 1), "59");
+    enterField(1, "60");
     EXPECT_EQ(form.touchTime()[1], 59);
-    EXPECT_EQ(toolkit.beeps, 1);
-    EXPECT_EQ(ui.focused.back(), (Key{Ctl::DateTime, 1}));
-    enter(0, "Uhr");
+    enterField(0, "Uhr");
     EXPECT_EQ(ui.text(Ctl::DateTime, 0), "0");
-    enter(5, "2024");
-    enter(4, "1");
-    enter(3, "31");
-    EXPECT_EQ(toolkit.beeps, 1);
+    enterMoment({0, 59, 0, 31, 1, 2024});
     // A valid month checks the day again.
-    enter(4, "04");
+    enterField(4, "04");
     EXPECT_EQ(ui.text(Ctl::DateTime, 4) + "." + ui.text(Ctl::DateTime, 3), "4.30");
     EXPECT_EQ(toolkit.beeps, 2);
     EXPECT_EQ(ui.focused.back(), (Key{Ctl::DateTime, 3}));
 }
-
-// ---------------------------------------------------------------- the apply run
 
 TEST_F(Form1Test, BoxesMakeTheNewWordAndGrayedOnesKeepEachFilesBit) {
     const fs::path hidden = file("h.txt", H | R), plain = file("s.txt", R),
@@ -386,7 +349,6 @@ TEST_F(Form1Test, BoxesMakeTheNewWordAndGrayedOnesKeepEachFilesBit) {
     EXPECT_EQ(panel(2), "Fertig");
     EXPECT_TRUE(statusSaid("Attribute werden übertragen: " + display(plain)));
     EXPECT_TRUE(toolkit.messages.empty());
-    EXPECT_EQ(std::pair(ui.barValue, ui.barMax), std::pair(0, 3));
     // The closing check shows the new letters and presets the boxes from them.
     EXPECT_EQ(cell(std::size_t(rowOf(plain)), SColumn), "S");
     EXPECT_EQ(ui.value(Ctl::AttribChk, 3), 1);
@@ -434,8 +396,7 @@ TEST_F(Form1Test, FailuresAskFromTheBottomUpAndYesGoesOnNoStops) {
                                           display(gone) + "\r\rGrund:\r"));
     EXPECT_EQ(question.style, app::MessageStyle::YesNoStop);
     EXPECT_EQ(panel(2), "Fertig");
-    EXPECT_EQ(bits(top), H);
-    EXPECT_EQ(bits(bottom), H);
+    EXPECT_EQ(std::pair(bits(top), bits(bottom)), std::pair(H, H));
     EXPECT_EQ(cell(1, DateColumn), "nicht gefunden");
 
     // No: rows above the failing one (visited later) stay as they are.

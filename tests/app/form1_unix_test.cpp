@@ -1,48 +1,16 @@
-// The window's logic on what only Linux offers here: a file system without extended
-// attributes, and lists and words beyond sixteen bits (too slow to make under Wine).
-#include "app/form1.h"
+// The window's logic on Linux alone: kernel views, and sizes too slow to make under Wine.
 #include "platform/dosattrib.h"
-#include "platform/fileservices.h"
-#include "platform/scratch.h"
 #include "support/formfixture.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <sys/xattr.h>
-#include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
-using app::Ctl;
 namespace attr = platform::attr;
 
 using Form1UnixTest = FormFixture;
-
-TEST_F(Form1UnixTest, ARowThatFailsAfterItsWordWasClearedGetsItBack) {
-    // ramfs keeps no extended attributes: R (the mode bits) can be set there, H cannot.
-    const fs::path at = dir.folder("ramfs");
-    if (::geteuid() != 0 ||
-        std::system(("mount -t ramfs none '" + at.string() + "' 2>/dev/null").c_str()) != 0)
-        GTEST_SKIP() << "needs root to mount a file system without extended attributes";
-    const std::shared_ptr<void> unmount(
-        nullptr, [&](void*) { std::system(("umount '" + at.string() + "'").c_str()); });
-    const fs::path file = at / "ro.txt";
-    std::ofstream(file) << "x";
-    ASSERT_FALSE(platform::writeAttributes(file, attr::ReadOnly));
-    drop({file});
-    form.TouchChk_Click(true);
-    setBoxes("1001"); // R as the check presets it
-    form.Btn_Click(8);
-    ASSERT_EQ(toolkit.messages.size(), 1u);
-    EXPECT_NE(toolkit.messages[0].text.find("(Code " + std::to_string(EOPNOTSUPP) + ")"),
-              std::string::npos);
-    // Still read-only, not stripped by the clearing for the time stamp.
-    EXPECT_EQ(scratch::wordOf(file) & ~attr::Directory, attr::ReadOnly);
-}
 
 TEST_F(Form1UnixTest, DroppedKernelViewsAreSkippedAndCounted) {
     drop({"/proc", "/proc/self/status"});

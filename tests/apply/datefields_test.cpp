@@ -1,12 +1,10 @@
-// The number reader and the check of the date and time fields. The fuzzer covers arbitrary
-// bytes (no crash, no NaN, fields in range); these pin the rules.
+// The rules of the number reader and the fields; the fuzzer covers arbitrary bytes.
 #include "apply/datefields.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <limits>
-#include <string>
 
 using namespace datefields;
 using namespace std::string_literals;
@@ -49,9 +47,9 @@ TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
 }
 
 TEST(DaysInMonth, FollowsTheGregorianCalendar) {
+    const int year2023[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     for (int month = 1; month <= 12; ++month)
-        EXPECT_EQ(DaysInMonth(month, 2023), month == 2 ? 28 : 30 + (month + month / 8) % 2)
-            << month;
+        EXPECT_EQ(DaysInMonth(month, 2023), year2023[month - 1]) << month;
     for (const auto& [year, days] : {std::pair{2024, 29}, {2000, 29}, {2100, 28}, {1900, 28}})
         EXPECT_EQ(DaysInMonth(2, year), days) << year;
     // A record that was never set still gives the day field a usable range.

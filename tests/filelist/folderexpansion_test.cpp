@@ -1,14 +1,10 @@
 #include "filelist/folderexpansion.h"
-
 #include "platform/fileservices.h"
 #include "platform/scratch.h"
-
-#include <gtest/gtest.h>
 
 #include <fstream>
 
 #ifndef _WIN32
-#include <cstddef>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <sys/mount.h>
@@ -54,10 +50,8 @@ struct Collected {
 
 TEST(CollectFolder, WholeFolderFirstThenSubfoldersLastFoundFirst) {
     scratch::Folder tmp;
-    for (const char* name : {"X/a", "X/P/p1", "X/b", "X/Q/q1"}) {
-        tmp.folder(fs::path(name).parent_path());
-        tmp.file(name);
-    }
+    for (const char* name : {"X/a", "X/P/p1", "X/b", "X/Q/q1"})
+        tmp.file(tmp.folder(fs::path(name).parent_path()) / fs::path(name).filename());
     // Expected from the listing order the system gives: files and folders of X in that order,
     // then the subfolders' contents, the last-found subfolder first.
     const fs::path x = tmp.path() / "X";
@@ -91,9 +85,8 @@ TEST(DroppedFolder, OnlyARootGetsNoRowOfItsOwn) {
         EXPECT_EQ(expansion::DroppedFolderGetsOwnRow(fs::path(folder).native()), ownRow) << folder;
 }
 
-// Dot names inside are left out, hidden files are not; links and special files are neither
-// entered nor listed (the special ones are counted as skipped). A trailing separator is kept
-// once, and a deep tree does not exhaust the stack.
+// Dot names and links are left out, special files skipped and counted, hidden files listed; a
+// trailing separator is kept once, and a deep tree does not exhaust the stack.
 TEST(CollectFolder, WhatIsListedAndWhatIsNot) {
     scratch::Folder tmp;
     tmp.file(tmp.folder("X/.git") / "config");
@@ -121,8 +114,7 @@ TEST(CollectFolder, WhatIsListedAndWhatIsNot) {
 }
 
 #ifndef _WIN32
-// A subfolder swapped after its parent was listed: for a link (to outside the tree) or for
-// another folder, it is not entered.
+// A subfolder swapped, after its parent was listed, for a link or another folder is not entered.
 TEST(CollectFolder, EntersOnlyTheFolderItListed) {
     for (const bool toLink : {true, false}) {
         scratch::Folder tmp;
@@ -143,8 +135,7 @@ TEST(CollectFolder, EntersOnlyTheFolderItListed) {
     }
 }
 
-// The kernel's views are left out, other file systems are entered; a listing that breaks off is
-// skipped.
+// Kernel views are left out, other mounts entered; a listing that breaks off is skipped.
 TEST(CollectFolder, KernelViewsAreLeftOutOtherMountsEnteredBrokenListingsSkipped) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "mounting needs root";

@@ -1,30 +1,23 @@
-// Marking by mouse and keys, once for both window kits: a table of gestures from a list of six
-// rows where only row 1 is marked and current (x = marked).
+// Marking by mouse and keys, for both kits: gestures on six rows, only row 1 marked and current.
 #include "filelist/marking.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <string>
-#include <vector>
+#include <functional>
 
 namespace {
 
 using filelist::ListKey;
 using filelist::Marking;
 
-struct Gesture {
-    enum { Click, Key } kind;
-    std::size_t row = 0; // clicked
-    ListKey key = ListKey::Down;
-    bool ctrl = false, shift = false;
-};
+using Gesture = std::function<void(Marking&)>;
 
 Gesture click(std::size_t row, bool ctrl = false, bool shift = false) {
-    return {Gesture::Click, row, ListKey::Down, ctrl, shift};
+    return [=](Marking& marking) { marking.click(row, ctrl, shift); };
 }
 Gesture key(ListKey k, bool ctrl = false, bool shift = false) {
-    return {Gesture::Key, 0, k, ctrl, shift};
+    return [=](Marking& marking) { marking.key(k, ctrl, shift, 3); };
 }
 
 filelist::PathString name(const std::string& s) {
@@ -51,14 +44,18 @@ TEST(Marking, EachGestureMarksAsInAnyFileList) {
         {"ctrl+shift adds the range", {click(5, true), click(3, true, true)}, ".x.xxx", 3},
         {"below the rows", {click(Marking::None)}, "......", 1},
         {"down marks alone", {key(ListKey::Down), key(ListKey::Down)}, "...x..", 3},
-        {"shift+down", {key(ListKey::Down, false, true), key(ListKey::Down, false, true)},
-         ".xxx..", 3},
+        {"shift+down",
+         {key(ListKey::Down, false, true), key(ListKey::Down, false, true)},
+         ".xxx..",
+         3},
         {"ctrl moves only", {key(ListKey::Down, true), key(ListKey::Down, true)}, ".x....", 3},
         // Ctrl+arrows then Space adds the row, Ctrl+Space toggles it.
         {"space adds", {key(ListKey::Down, true), key(ListKey::Space)}, ".xx...", 2},
         {"ctrl+space toggles", {key(ListKey::Space, true)}, "......", 1},
         {"ctrl+shift+down adds", {click(4, true), key(ListKey::Down, true, true)}, ".x..xx", 5},
-        {"page and end", {key(ListKey::PageDown), key(ListKey::End), key(ListKey::Up)}, "....x.",
+        {"page and end",
+         {key(ListKey::PageDown), key(ListKey::End), key(ListKey::Up)},
+         "....x.",
          4},
         {"shift+home", {key(ListKey::Home, false, true)}, "xx....", 0},
         {"ctrl+a", {key(ListKey::SelectAll, true)}, "xxxxxx", 1},
@@ -69,12 +66,8 @@ TEST(Marking, EachGestureMarksAsInAnyFileList) {
             rows.insertTop(name(std::to_string(i)), false);
         Marking marking(rows);
         marking.click(1, false, false);
-        for (const Gesture& g : c.gestures) {
-            if (g.kind == Gesture::Click)
-                marking.click(g.row, g.ctrl, g.shift);
-            else
-                marking.key(g.key, g.ctrl, g.shift, 3);
-        }
+        for (const Gesture& gesture : c.gestures)
+            gesture(marking);
         EXPECT_EQ(marks(rows), c.marks) << c.what;
         EXPECT_EQ(marking.current(), c.current) << c.what;
     }

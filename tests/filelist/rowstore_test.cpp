@@ -1,11 +1,6 @@
-// The list's rows: new rows on top and marked, the duplicate index through growth, removal,
-// clearing and reordering.
+// The list's rows: on top and marked, the duplicate index through growth, removal and reorder.
 #include "filelist/rowstore.h"
 #include "platform/scratch.h"
-
-#include <gtest/gtest.h>
-
-#include <string>
 
 using filelist::RowStore;
 

@@ -2,8 +2,6 @@
 
 #include "platform/scratch.h"
 
-#include <gtest/gtest.h>
-
 #ifndef _WIN32
 #include <unistd.h>
 #endif
@@ -12,9 +10,8 @@ using filelist::parseUriList;
 using filelist::PathString;
 
 #ifndef _WIN32
-// File URIs become their bytes, escapes decoded, names that are not UTF-8 unchanged. Only a
-// plain absolute path of this machine becomes a name; what the system calls would see
-// differently from the row (a NUL, a relative path) is refused.
+// File URIs become their bytes, escapes decoded; only an absolute path of this machine is taken,
+// nothing the system calls would see otherwise than the row (a NUL, a relative path).
 TEST(UriList, FileUrisOfThisMachineBecomeTheirBytes) {
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);

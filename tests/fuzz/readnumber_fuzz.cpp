@@ -1,5 +1,4 @@
-// Feeds arbitrary bytes to the number reader and to the check of every field. Any crash, any
-// sanitizer report or any broken property below ends the run with the offending input saved.
+// Arbitrary bytes for the number reader and every field: a crash or broken property ends it.
 #include "apply/datefields.h"
 
 #include <cmath>

@@ -2,15 +2,10 @@
 #include "app/qt/artwork.h"
 #include "app/qt/infoform.h"
 #include "info/maker.h"
-#include "app/qt/qttoolkit.h"
 #include "support/qtrecordingtoolkit.h"
 
-#include <QApplication>
-#include <QBitmap>
-#include <QLabel>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 
 class InfoFormTest : public QObject {
     Q_OBJECT
@@ -27,12 +22,12 @@ private slots:
         };
         for (const QString name : {"Dateimark 2.5", "Dateimark 2.5", "Probe 9.9"})
             form.main(name, Description);
-        // Lines end in a lone carriage return, which the label shows as a line break.
+        // Lines end in a lone carriage return, which the label shows as a line break; the name
+        // given replaces the old one everywhere.
         const QString text = form.text();
-        QVERIFY(!text.contains('\n') && text.contains('\r'));
+        QVERIFY(!text.contains('\n') && !text.contains("Dateimark"));
         QVERIFY(text.startsWith("Probe 9.9 – " + Description + "\r\r"));
         QCOMPARE(text.count("Probe 9.9"), 4);
-        QVERIFY(!text.contains("Dateimark"));
         QCOMPARE(shown.mid(4),
                  (QStringList{"Info über Probe 9.9", QString(text).replace('\r', '\n')}));
         QCOMPARE(shown.mid(0, 2), shown.mid(2, 2));
@@ -53,14 +48,16 @@ private slots:
     }
 
     void onlyTheCloseButtonAndTheCloseBoxCloseIt() {
-        // A key goes to the button with the focus, -1 is the close box, 4 the first focus of
-        // the freshly opened dialog; no key is a mouse click.
-        // clang-format off
-        const struct { int button; Qt::Key key; bool closes; } cases[] = {
+        // A key goes to the focused button (4: the dialog's first focus), no key is a click, -1
+        // the close box.
+        const struct {
+            int button;
+            Qt::Key key;
+            bool closes;
+        } cases[] = {// clang-format off
             {4, Qt::Key_Return, false}, {0, {}, false}, {1, {}, false}, {2, {}, false},
             {2, Qt::Key_Escape, false}, {1, Qt::Key_Return, false}, {3, {}, true},
-            {3, Qt::Key_Return, true}, {-1, {}, true}};
-        // clang-format on
+            {3, Qt::Key_Return, true}, {-1, {}, true}}; // clang-format on
         QtRecordingToolkit toolkit;
         InfoForm form(toolkit);
         for (const auto& c : cases) {
@@ -86,15 +83,14 @@ private slots:
                      qPrintable(QStringLiteral("Btn%1 %2").arg(c.button).arg(c.key)));
         }
 
+        // The mail link, then the web links, each through the maker's own addresses.
         const std::string web = "https://" + std::string(maker::WebAddress);
-        std::vector<std::string> targets;
-        for (const RecordedOpen& open : toolkit.opened) {
-            targets.push_back(open.target);
-            QCOMPARE(open.showCommand, app::ShowNormal);
-        }
-        QCOMPARE(targets,
-                 std::vector<std::string>({"mailto:" + std::string(maker::EMail), web + "/new.htm",
-                                           web + "/register", web + "/new.htm"}));
+        const std::string targets[] = {"mailto:" + std::string(maker::EMail), web + "/new.htm",
+                                       web + "/register", web + "/new.htm"};
+        QCOMPARE(toolkit.opened.size(), std::size(targets));
+        for (std::size_t i = 0; i < std::size(targets); ++i)
+            QVERIFY(toolkit.opened[i].target == targets[i] &&
+                    toolkit.opened[i].showCommand == app::ShowNormal);
     }
 
     void theLogoCursorsHotSpotLiesOnTheDrawnMouse() {

@@ -1,16 +1,10 @@
-// The help command's target beside the program, also when the program is started through a
-// link, and the file URLs the launcher hands to the toolkit.
-#include "info/programfolder.h"
+// The help page beside the program, also started through a link, and the URLs handed on.
 #include "app/shellopen.h"
+#include "info/programfolder.h"
 #include "support/recordingtoolkit.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
+#include <QtCore>
 
 class LauncherTest : public QObject {
     Q_OBJECT

@@ -3,12 +3,6 @@
 
 #include "platform/scratch.h"
 
-#include <filesystem>
-#include <string>
-#include <utility>
-
-#include <gtest/gtest.h>
-
 namespace {
 
 using scratch::OnWindows;

@@ -1,5 +1,4 @@
-// What the interoperability tests share: running the other programs, finding them, and a
-// private Samba server.
+// What the interoperability tests share: running other programs, and a private Samba server.
 #pragma once
 
 #include "platform/scratch.h"

@@ -2,12 +2,10 @@
 #include "platform/fileservices.h"
 
 #include "interop/interop.h"
-#include "platform/scratch.h"
 
 #include <fstream>
 #include <memory>
 
-#include <gtest/gtest.h>
 #include <sys/xattr.h>
 
 namespace {

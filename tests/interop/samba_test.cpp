@@ -3,17 +3,14 @@
 
 #include "apply/attributeword.h"
 #include "interop/interop.h"
-#include "platform/scratch.h"
 
 #include <fcntl.h>
 #include <optional>
 #include <regex>
 
-#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 

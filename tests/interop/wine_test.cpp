@@ -3,11 +3,8 @@
 #include "platform/fileservices.h"
 
 #include "interop/interop.h"
-#include "platform/scratch.h"
 
 #include <algorithm>
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,13 +1,10 @@
-// Windows only: long paths, names beyond the code page, the case-insensitive hash, and what
-// Wine makes of a file marked by the Linux build.
+// Windows only: long and odd names, device paths, the hash, and a file marked on Linux.
 #include "platform/fileservices.h"
 
 #include "platform/scratch.h"
 
 #include <cstdlib>
-#include <string>
 
-#include <gtest/gtest.h>
 #include <windows.h>
 
 namespace {

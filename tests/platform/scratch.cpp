@@ -1,11 +1,9 @@
 #include "platform/scratch.h"
-
 #include "platform/fileservices.h"
 
 #include <atomic>
 #include <chrono>
 #include <clocale>
-#include <cstdio>
 #include <fstream>
 
 #ifdef _WIN32

@@ -1,6 +1,4 @@
-// What the file-service tests share: a fresh folder per test, the few facts they read straight
-// from the system to check the layer against it, and the layer's own reading of an entry. The
-// only place in the tests that asks which system it runs on.
+// What the file-service tests share: fresh folders, the system's own facts, which system.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +18,7 @@ inline constexpr bool OnWindows = true;
 inline constexpr bool OnWindows = false;
 #endif
 
-/// A folder of its own under the temporary folder, removed with everything in it. Names may be
-/// given with "/"; the paths come back in the system's own form, as a listing gives them.
+/// A fresh temporary folder, removed with all in it; paths come back in the system's own form.
 class Folder {
 public:
     Folder();
@@ -50,8 +47,7 @@ std::uint32_t wordOf(const fs::path& p);
 /// The last-write time as queryEntry() gives it.
 std::int64_t lastWriteOf(const fs::path& p);
 
-/// Pin the zone and German date formats for the rest of the process, as ctest does for every
-/// core test (Windows can only check them); empty, or why they cannot be pinned.
+/// Pin zone or German dates for the process as ctest does (Windows only checks); empty, or why not.
 std::string pinZone(const std::string& zone);
 std::string pinBerlin();
 std::string pinGermanDates();

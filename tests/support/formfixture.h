@@ -1,5 +1,4 @@
-// The window's logic on doubles of its controls and toolkit, with a scratch folder: what the
-// core tests of the window share.
+// What the core tests of the window share: its logic on doubles, with a scratch folder.
 #pragma once
 
 #include "app/form1.h"
@@ -8,13 +7,8 @@
 #include "support/recordingcontrols.h"
 #include "support/recordingtoolkit.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <array>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 struct FormFixture : ::testing::Test {
     using path = std::filesystem::path;
@@ -72,8 +66,8 @@ struct FormFixture : ::testing::Test {
     /// Clicks each box until it shows \p rash as boxes() gives it.
     void setBoxes(const std::string& rash) {
         for (int k = 1; k <= 4; ++k) {
-            for (int clicks = 0; clicks < 3 && ui.value(app::Ctl::AttribChk, k) !=
-                                                   rash[std::size_t(k - 1)] - '0';
+            for (int clicks = 0;
+                 clicks < 3 && ui.value(app::Ctl::AttribChk, k) != rash[std::size_t(k - 1)] - '0';
                  ++clicks)
                 form.AttribChk_Click(k);
             ASSERT_EQ(ui.value(app::Ctl::AttribChk, k), rash[std::size_t(k - 1)] - '0') << k;

@@ -1,5 +1,4 @@
-// The toolkit double for the Qt widget tests: records like the core double and shows dialogs
-// "modally" without a nested event loop, acting through a callback while they are open.
+// The Qt tests' toolkit double: shows dialogs "modally" without a nested loop, calling back.
 #pragma once
 
 #include "app/qt/qttoolkit.h"

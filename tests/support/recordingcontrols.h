@@ -1,26 +1,23 @@
-// A double of the window's controls for the core tests: keeps what the logic sets, as a kit
-// would show it.
+// A double of the window's controls: keeps what the logic sets, as a kit would show it.
 #pragma once
 
 #include "app/formcontrols.h"
 
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 class RecordingControls : public app::FormControls {
 public:
     using Key = std::pair<app::Ctl, int>;
 
-    std::string caption;
     std::vector<app::Pointer> pointers;
     std::map<Key, bool> enabled, fieldInUse;
     std::map<Key, app::Tri> values;
     std::map<Key, std::string> texts, hints;
     std::vector<std::string> statusTexts; ///< every text of panel 2, also the passing ones
     std::vector<Key> focused;
-    int barMax = 100, barValue = 0, resets = 0;
+    int barMax = 100, barValue = 0;
     std::size_t current = std::size_t(-1);
     bool ended = false, acceptingDrops = true;
     std::pair<int, int> sortIndicator{-1, 0};
@@ -35,7 +32,7 @@ public:
     std::string hint(app::Ctl c, int index = 0) const { return get(hints, {c, index}); }
     int value(app::Ctl c, int index = 0) const { return int(get(values, {c, index})); }
 
-    void setCaption(const std::string& text) override { caption = text; }
+    void setCaption(const std::string&) override {}
     void setPointer(app::Pointer pointer) override { pointers.push_back(pointer); }
     void endProgram() override { ended = true; }
     void showInfo(const std::string&, const std::string&) override {}
@@ -55,7 +52,7 @@ public:
     void repaintProgress() override {}
     void listRowsInserted() override {}
     void listRowsChanged() override {}
-    void listReset() override { ++resets; }
+    void listReset() override {}
     void listSetCurrent(std::size_t position) override { current = position; }
     void listShowSortIndicator(int key, int order) override { sortIndicator = {key, order}; }
     void listAcceptDrops(bool accept) override { acceptingDrops = accept; }

@@ -1,17 +1,12 @@
-// A toolkit double: records what the program asks of the toolkit and answers questions as the
-// test says, so that no test ever waits on a real modal box. Work posted for later, or for after
-// a pause, waits until the test runs it. Texts collate as bytes, ignoring ASCII case. \p Base is
-// app::Toolkit for the core tests, the Qt toolkit for the Qt widget tests.
+// A toolkit double: records what is asked, answers as the test says (never a real modal box),
+// keeps posted and timed work until the test runs it; texts collate as bytes, ignoring case.
 #pragma once
 
 #include "app/toolkit.h"
 
-#include <algorithm>
 #include <cctype>
 #include <deque>
-#include <memory>
 #include <functional>
-#include <string>
 #include <vector>
 
 struct RecordedMessage {
@@ -36,7 +31,7 @@ public:
     std::function<void()> onYield; ///< runs at each yield, to act in the middle of a drop
 
     app::MessageAnswer messageBox(const std::string& text, app::MessageStyle style,
-                                       const std::string& title) override {
+                                  const std::string& title) override {
         messages.push_back({text, style, title});
         if (style != app::MessageStyle::YesNoStop)
             return app::MessageAnswer::Ok;
@@ -61,12 +56,9 @@ public:
             bool less(std::size_t a, std::size_t b) const override { return keys[a] < keys[b]; }
         };
         auto keys = std::make_unique<Folded>();
-        for (std::size_t i = 0; i < count; ++i) {
-            std::string t = textOf(i);
-            std::transform(t.begin(), t.end(), t.begin(),
-                           [](unsigned char ch) { return char(std::tolower(ch)); });
-            keys->keys.push_back(std::move(t));
-        }
+        for (std::size_t i = 0; i < count; ++i)
+            for (char& c : keys->keys.emplace_back(textOf(i)))
+                c = char(std::tolower(static_cast<unsigned char>(c)));
         return keys;
     }
     void shellOpen(const std::string& target, int show) override {

@@ -1,6 +1,5 @@
-// Linux: makes one system call of the file layer fail (EIO), do nothing and answer success (as a
-// FUSE driver may), or end the process, at its n-th use from now. The calls are interposed in
-// the test binary, so the file layer under test is the one the program runs.
+// Linux: one call of the file layer fails (EIO), pretends success (as a FUSE driver may) or
+// kills the process at its n-th use; interposed, so the layer under test is the program's own.
 #pragma once
 
 namespace syscallfaults {
@@ -8,8 +7,8 @@ namespace syscallfaults {
 enum class Call { Chmod, Setxattr, Utimensat };
 enum class Act { Fail, Pretend, Kill };
 
-/// The \p nth use of \p call from now (1: the next) acts as \p act. Up to four rules at once;
-/// counting starts again at the first arm() after disarm().
+/// The \p nth use of \p call (1: the next) acts as \p act; up to four rules, counted afresh after
+/// disarm().
 void arm(Call call, int nth, Act act);
 /// Every call works again.
 void disarm();

@@ -1,23 +1,18 @@
-// What the Qt window tests share: the window on a recording toolkit, a scratch folder, and
-// drops made the way the shell makes them.
+// What the Qt window tests share: the window on a recording toolkit, and the shell's drops.
 #pragma once
 
-#include "app/qt/form1window.h"
-#include "app/qt/widgets.h"
 #include "app/qt/filelistmodel.h"
+#include "app/qt/form1window.h"
 #include "app/qt/listview.h"
+#include "app/qt/widgets.h"
 #include "platform/fileservices.h"
 #include "support/qtrecordingtoolkit.h"
 
-#include <QAbstractItemModelTester>
-#include <QMimeData>
-#include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
 
 namespace fs = std::filesystem;
 
