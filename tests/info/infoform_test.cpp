@@ -1,4 +1,4 @@
-// The info dialog: its texts, its modality, which controls close it and what the links open.
+// The info dialog: its texts, which controls close it and what the links open.
 #include "app/qt/artwork.h"
 #include "app/qt/infoform.h"
 #include "info/maker.h"
@@ -31,20 +31,6 @@ private slots:
         QCOMPARE(shown.mid(4),
                  (QStringList{"Info über Probe 9.9", QString(text).replace('\r', '\n')}));
         QCOMPARE(shown.mid(0, 2), shown.mid(2, 2));
-    }
-
-    void isModalOverTheMainWindow() {
-        QWidget mainWindow;
-        mainWindow.show();
-        qtkit::QtToolkit toolkit;
-        InfoForm form(toolkit, &mainWindow);
-        bool modal = false;
-        QTimer::singleShot(0, &form, [&] {
-            modal = QApplication::activeModalWidget() == &form;
-            form.close();
-        });
-        form.main("Dateimark 2.5", Description); // returns once closed
-        QVERIFY(modal);
     }
 
     void onlyTheCloseButtonAndTheCloseBoxCloseIt() {

@@ -1,5 +1,4 @@
 // The Windows window under Wine, through the Win32 API itself: real drops, keys and screens.
-#include "app/controls.h"
 #include "app/win32/form1window.h"
 #include "platform/scratch.h"
 
@@ -130,24 +129,6 @@ struct Win32WindowTest : ::testing::Test {
             << win32kit::Narrow(panel(window.status(), 1));
     }
 };
-
-TEST_F(Win32WindowTest, TabRunsThroughTheFocusableControlsInTheTablesOrder) {
-    std::vector<std::pair<int, HWND>> tabs;
-    for (const app::ControlSpec& design : app::Controls())
-        if (design.tab >= 0 && design.kind != app::Kind::Frame && design.kind != app::Kind::Label)
-            tabs.emplace_back(design.tab, window.named(std::string(design.name), design.index));
-    std::sort(tabs.begin(), tabs.end());
-    HWND at = tabs.front().second;
-    for (std::size_t i = 1; i < tabs.size(); ++i) {
-        at = GetNextDlgTabItem(window.hwnd(), at, FALSE);
-        // Disabled controls are passed over.
-        while (tabs[i].second != at && !IsWindowEnabled(tabs[i].second) && ++i < tabs.size()) {
-        }
-        if (i < tabs.size()) {
-            EXPECT_EQ(at, tabs[i].second) << "tab position " << tabs[i].first;
-        }
-    }
-}
 
 TEST_F(Win32WindowTest, ADropOfTheShellsFileListEntersTheRowsAndStartSetsTheBoxes) {
     const fs::path folder = dir.folder("Ordner");
