@@ -185,15 +185,16 @@ Figures measure(const fs::path& base, std::size_t files, std::size_t folders, bo
     });
     fig.invert = seconds([&] { logic.ListeSelect(2); });
     logic.ListeSelect(2);
-    fig.sort = seconds([&] { model.sortNow(filelist::NameColumn, 0); });
+    fig.sort = seconds([&] { logic.Liste_ColumnClick(filelist::NameColumn + 1); });
 
     // The apply run with touching over every row, and the same calls bare.
-    form->TouchChk()->setChecked(true);
     logic.ChkSituation();
-    datefields::TouchTime = {12, 0, 0, 15, 1, 2024};
-    for (int k = 1; k <= 4; ++k)
-        form->AttribChk(k)->setCheckState(Qt::PartiallyChecked);
-    form->AttribChk(2)->setCheckState(Qt::Checked);
+    logic.TouchChk_Click(true);
+    const std::pair<int, const char*> moment[] = {{5, "2024"}, {4, "1"},  {3, "15"},
+                                                  {0, "12"},   {1, "0"},  {2, "0"}};
+    for (const auto& [field, text] : moment)
+        logic.DateTime_LostFocus(field, text);
+    logic.AttribChk_Click(2); // A ticked; the files have no other bit to keep
     fig.apply = seconds([&] { logic.SetNewAttributes(); });
     const char zero[] = "0x0", archive[] = "0x20";
     // The floor is the row as it was written before each row was pinned once: a row must not
