@@ -143,13 +143,6 @@ private slots:
         QTest::keyClick(w.Btn(2), Qt::Key_Return);
         QCOMPARE(f.panel(1), QStringLiteral("1 Datei, davon 0 ausgewählt"));
 
-        // The info dialog is made once and shown modally each time.
-        w.Btn(5)->click();
-        QDialog* first = w.findChild<QDialog*>();
-        w.Btn(5)->click();
-        QCOMPARE(f.toolkit.modalShown, 2);
-        QCOMPARE(w.findChildren<QDialog*>().size(), 1);
-        QCOMPARE(w.findChild<QDialog*>(), first);
     }
 
     void boxesAreGermanAndOwnedByTheWindow() {
