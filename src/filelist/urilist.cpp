@@ -1,5 +1,7 @@
 #include "filelist/urilist.h"
 
+#include "platform/shareaddress.h"
+
 #include <string>
 #include <system_error>
 
@@ -12,34 +14,6 @@
 namespace filelist {
 
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::string percentDecoded(std::string_view text) {
-    std::string bytes;
-    bytes.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            const int hi = hexValue(text[i + 1]);
-            const int lo = hexValue(text[i + 2]);
-            if (hi >= 0 && lo >= 0) {
-                bytes.push_back(char(hi * 16 + lo));
-                i += 2;
-                continue;
-            }
-        }
-        bytes.push_back(text[i]);
-    }
-    return bytes;
-}
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size())
@@ -121,8 +95,24 @@ PathString canonicalPath(const std::string& path) {
 }
 #endif
 
-// The local path of one "file:" URI, or an empty string: only a plain absolute path.
+// The row of an "smb:" URI: on Linux its address as the file managers show it, on Windows the
+// share's UNC path, which the system reaches itself.
+PathString sharePath(std::string_view uri) {
+    const auto share = platform::share::fromUri(uri);
+    if (!share)
+        return {};
+#ifdef _WIN32
+    return toNative("//" + share->server + "/" + share->share + share->path);
+#else
+    return platform::share::rowText(*share);
+#endif
+}
+
+// The path of one "file:" URI (or the row of a share), or an empty string: only a plain
+// absolute path.
 PathString localPath(std::string_view uri) {
+    if (startsWithNoCase(uri, "smb:"))
+        return sharePath(uri);
     if (!startsWithNoCase(uri, "file:"))
         return {};
     std::string_view rest = uri.substr(5);
@@ -135,11 +125,18 @@ PathString localPath(std::string_view uri) {
     }
     // A query or fragment is no part of a file name; "#" and "?" in names come escaped.
     rest = rest.substr(0, rest.find_first_of("?#"));
-    const std::string path = percentDecoded(rest);
+    const std::string path = platform::share::decodeEscapes(rest);
     // A NUL would end the name the system calls see before the one the row shows.
     if (!path.starts_with('/') || path.find('\0') != std::string::npos)
         return {};
     const bool local = isThisMachine(host);
+#ifndef _WIN32
+    // A share the file manager reached through GVFS: the row names the share itself, where its
+    // attributes live (the GVFS folder keeps none).
+    if (local)
+        if (const auto share = platform::share::fromGvfsPath(path))
+            return platform::share::rowText(*share);
+#endif
 #ifdef _WIN32
     // "file://./X" and "file://?/X" would name \\.\X and \\?\X: devices, not shares.
     if (host == "." || host == "?")

@@ -15,6 +15,9 @@ using PathString = std::filesystem::path::string_type;
 /// an absolute path, percent-escapes decoded to the bytes they stand for; a URI whose path holds
 /// a NUL is refused. Linux paths come back canonical (links resolved, no "/" at the end). On
 /// Windows the bytes are UTF-8 and "/" becomes "\"; another host names a UNC share.
+/// Shares: an "smb://" URI, and on Linux a path in a GVFS mount of an SMB share, become the
+/// share's row ("smb://server/share/path", see platform/shareaddress.h); on Windows an "smb://"
+/// URI becomes the share's UNC path.
 std::vector<PathString> parseUriList(std::string_view uriList);
 
 } // namespace filelist

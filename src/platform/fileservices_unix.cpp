@@ -6,6 +6,8 @@
 
 #include "platform/dosattrib.h"
 #include "platform/fsstores_linux.h"
+#include "platform/shareaddress.h"
+#include "platform/smbstore_linux.h"
 
 #include <array>
 #include <atomic>
@@ -330,7 +332,8 @@ struct PinnedEntry::Impl {
     std::array<char, 32> procName{};
     Mounts::Key mount;
     MountFacts facts;
-    bool stale = false; // a write may have changed the mode: statx again before reading it
+    bool stale = false;   // a write may have changed the mode: statx again before reading it
+    std::string shareUrl; // an entry on an SMB share: the server keeps everything
     std::uint64_t shownCreateTime = 0; // what Samba shows while none is stored, before a touch
 
     // The failure of a call through procName: without /proc every one of them fails with
@@ -640,6 +643,17 @@ std::error_code utcOf(const LocalTime& t, std::time_t& when) {
 
 PinnedEntry::PinnedEntry(const fs::path& p) : impl_(std::make_unique<Impl>()) {
     Impl& e = *impl_;
+    if (share::isShare(p.native())) {
+        const auto address = share::fromRow(p.native());
+        if (!address) {
+            error_ = errorOf(EINVAL);
+            return;
+        }
+        e.shareUrl = smbstore::urlOf(*address);
+        EntryState state;
+        error_ = smbstore::query(e.shareUrl, state);
+        return;
+    }
     e.fd.reset(openWithoutLinks(p.c_str(), O_PATH));
     struct statx sx {};
     if (e.fd.get() < 0 || ::statx(e.fd.get(), "", AT_EMPTY_PATH, StatxWanted, &sx) != 0) {
@@ -673,6 +687,8 @@ std::error_code PinnedEntry::query(EntryState& out) const {
     if (error_)
         return error_;
     Impl& e = *impl_;
+    if (!e.shareUrl.empty())
+        return smbstore::query(e.shareUrl, out);
     if (auto ec = e.fresh())
         return ec;
     out.lastWrite = e.st.st_mtim.tv_sec;
@@ -689,6 +705,12 @@ std::error_code PinnedEntry::writeAttributes(std::uint32_t word) {
     if (error_)
         return error_;
     Impl& e = *impl_;
+    if (!e.shareUrl.empty()) {
+        EntryState before;
+        if (auto ec = smbstore::query(e.shareUrl, before))
+            return ec;
+        return smbstore::writeWord(e.shareUrl, word, before.attributes);
+    }
     if (auto ec = e.fresh())
         return ec;
     switch (e.facts.store) {
@@ -710,6 +732,16 @@ std::error_code PinnedEntry::setLastWriteTime(const LocalTime& t, std::int64_t* 
     if (auto ec = utcOf(t, when))
         return ec;
     Impl& e = *impl_;
+    if (!e.shareUrl.empty()) {
+        std::int64_t held = 0;
+        if (auto ec = smbstore::setWriteTime(e.shareUrl, when, held))
+            return ec;
+        if (held == when)
+            return {};
+        if (kept)
+            *kept = held;
+        return make_error_code(Refusal::TimeNotKept);
+    }
     const struct timespec before = e.st.st_mtim;
     const struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
     if (::utimensat(AT_FDCWD, e.procName.data(), times, 0) != 0)
@@ -792,10 +824,21 @@ EntryKind kindOf(mode_t mode) {
 struct FolderEnumerator::Impl {
     DIR* dir = nullptr;
     std::uint64_t mountId = 0;
+    std::unique_ptr<smbstore::Listing> share; // a folder on an SMB share: the server's listing
 };
 
 FolderEnumerator::FolderEnumerator(const fs::path& folder, const EntryId& expected)
     : impl_(std::make_unique<Impl>()) {
+    if (share::isShare(folder.native())) {
+        const auto address = share::fromRow(folder.native());
+        if (!address) {
+            error_ = errorOf(EINVAL);
+            return;
+        }
+        impl_->share = std::make_unique<smbstore::Listing>(smbstore::urlOf(*address));
+        error_ = impl_->share->error();
+        return;
+    }
     const int fd = openWithoutLinks(folder.c_str(), O_RDONLY | O_DIRECTORY);
     struct statx sx {};
     Mounts::Key key;
@@ -826,6 +869,11 @@ FolderEnumerator::~FolderEnumerator() {
 }
 
 bool FolderEnumerator::next(FolderEntry& entry) {
+    if (impl_->share) {
+        const bool more = !error_ && impl_->share->next(entry);
+        error_ = impl_->share->error();
+        return more;
+    }
     if (!impl_->dir || error_)
         return false;
     errno = 0;

@@ -1,0 +1,44 @@
+// The address of a file or folder on an SMB share, as the file managers hand it over: an
+// smb:// URI (pcmanfm, Dolphin) or the folder GVFS mounts the share at (GNOME Files, Thunar,
+// Nemo). Pure text work, no system calls.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform::share {
+
+struct Address {
+    std::string server;
+    std::string share;
+    std::string path; ///< "" for the share itself, else "/dir/name", the names' own bytes
+    std::string user, domain;
+    int port = 0; ///< 0: the server's usual port
+};
+
+/// A URI's text with its %XX escapes decoded to the bytes they stand for; a "%" not followed by
+/// two hexadecimal digits stays as it is.
+std::string decodeEscapes(std::string_view text);
+
+/// The address an "smb://[domain;][user[:password]@]server[:port]/share[/path]" URI names,
+/// escapes decoded; the password is dropped (it is asked for, never kept in a row). A URI
+/// without a share, with a NUL in a name or with a "." or ".." name names no file.
+std::optional<Address> fromUri(std::string_view uri);
+
+/// The address of a path below a GVFS mount of an SMB share,
+/// "/run/user/<uid>/gvfs/smb-share:server=…,share=…[,port=…][,user=…][,domain=…]/rest"
+/// (the parts in any order and escaped as GVFS escapes them).
+std::optional<Address> fromGvfsPath(std::string_view path);
+
+/// The row's text of an address, as the file managers show it:
+/// "smb://[domain;][user@]server[:port]/share/path" with the names unescaped.
+std::string rowText(const Address& address);
+
+/// Whether a row's path names a file or folder on a share (it starts with "smb://").
+bool isShare(std::string_view rowPath);
+
+/// The address a row's path (as rowText() made it) names.
+std::optional<Address> fromRow(std::string_view rowPath);
+
+} // namespace platform::share

@@ -1,0 +1,52 @@
+// Files and folders on an SMB share, through Samba's own client library: the attribute word and
+// the last-write time as the server keeps them, and the server's folder listings. One client
+// context for the process (the library is not safe across threads); calls are serialised.
+#pragma once
+
+#include "platform/fileservices.h"
+#include "platform/shareaddress.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <system_error>
+
+namespace platform::smbstore {
+
+/// A name escaped as the library's URLs hold it.
+std::string escapedName(const std::string& name);
+
+/// The library's URL of an address: "smb://[domain;][user@]server[:port]/share/path", escaped.
+std::string urlOf(const share::Address& address);
+
+/// The server's attribute word and last-write time of \p url.
+std::error_code query(const std::string& url, EntryState& out);
+
+/// Sets R, H, S and A of \p url to those of \p word, keeping every other bit of \p before (the
+/// word as read); a word with no bit left goes as FILE_ATTRIBUTE_NORMAL (0 means "no change" on
+/// the wire). The server's word is read back: a bit it did not keep fails (NotKept).
+std::error_code writeWord(const std::string& url, std::uint32_t word, std::uint32_t before);
+
+/// Sets the last-write time of \p url to \p when (seconds since 1970 UTC) and reads it back;
+/// \p held is what the server keeps.
+std::error_code setWriteTime(const std::string& url, std::int64_t when, std::int64_t& held);
+
+/// The entries of a folder on a share, with the kind the server's listing gives.
+class Listing {
+public:
+    explicit Listing(const std::string& url);
+    ~Listing();
+    Listing(const Listing&) = delete;
+    Listing& operator=(const Listing&) = delete;
+    std::error_code error() const { return error_; }
+    bool next(FolderEntry& entry);
+    /// next(), also giving the entry's whole attribute word (16 bits) as the listing has it.
+    bool lastAttributes(FolderEntry& entry, std::uint32_t& word);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    std::error_code error_;
+};
+
+} // namespace platform::smbstore
