@@ -1,11 +1,14 @@
 #include "app/form1.h"
 
+#include "platform/signin.h"
+
 #include "app/shellopen.h"
 #include "apply/attributeword.h"
 #include "filelist/folderexpansion.h"
 #include "info/maker.h"
 #include "info/programfolder.h"
 #include "platform/fileservices.h"
+#include "platform/signin.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -28,8 +31,15 @@ std::string shown(const filelist::PathString& path) {
 
 } // namespace
 
-Form1::Form1(FormControls& controls, Toolkit& toolkit)
-    : ui_(controls), toolkit_(toolkit) {}
+Form1::Form1(FormControls& controls, Toolkit& toolkit) : ui_(controls), toolkit_(toolkit) {
+    // A share that wants a password is asked for by a box of this window.
+    platform::signin::setAsker(
+        [this](const platform::signin::Question& q) { return toolkit_.askSignIn(q); });
+}
+
+Form1::~Form1() {
+    platform::signin::setAsker(nullptr);
+}
 
 void Form1::Form_Load() {
     ui_.setCaption(ProgramTitle);
@@ -219,9 +229,8 @@ void Form1::sortRows() {
     const std::size_t n = rows_.size();
     if (n < 2)
         return;
-    const auto keys = toolkit_.sortKeys(n, [&](std::size_t i) {
-        return filelist::CellText(rows_.at(i), sortKey_);
-    });
+    const auto keys = toolkit_.sortKeys(
+        n, [&](std::size_t i) { return filelist::CellText(rows_.at(i), sortKey_); });
     std::vector<std::uint32_t> order(n);
     std::iota(order.begin(), order.end(), 0u);
     std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
@@ -266,6 +275,7 @@ void Form1::DropNames(std::vector<filelist::PathString> names) {
     dropping_ = true;
     setCommandsDuringDrop();
     skipped_ = 0;
+    platform::signin::forgetCancelled();
     setSorted(false);
     barMax_ = int(names.size());
     ui_.setBarValue(0);
@@ -475,8 +485,10 @@ void Form1::SetNewAttributes() {
     const platform::LocalTime moment = datefields::Moment(touchTime_);
     const apply::BoxValues boxes = boxes_;
     lastRepaint_ = {};
+    platform::signin::forgetCancelled();
 
     bool aborted = false;
+    int notSignedIn = 0; // rows of shares whose sign-in was cancelled: skipped without a question
     for (std::size_t i = n; i >= 1; --i) {
         ui_.setBarValue(barMax_ - int(i));
         showProgress(false);
@@ -490,19 +502,27 @@ void Form1::SetNewAttributes() {
             [&] { UserInfo("Attribute werden übertragen: " + shown(row.path)); }, failure);
         if (done)
             continue;
+        if (failure.ec == platform::Refusal::SignInCancelled) {
+            ++notSignedIn;
+            continue;
+        }
         showProgress(true);
         const std::string text = "Folgendes Objekt ließ sich nicht bearbeiten:\r" +
                                  platform::displayText(path) + "\r\rGrund:\r" +
                                  apply::ReasonLine(failure) + "\r\rMöchten Sie fortsetzen?";
-        if (toolkit_.messageBox(text, MessageStyle::YesNoStop, ProgramTitle) ==
-            MessageAnswer::No) {
+        if (toolkit_.messageBox(text, MessageStyle::YesNoStop, ProgramTitle) == MessageAnswer::No) {
             UserInfo("Abgebrochen");
             aborted = true;
             break;
         }
     }
-    if (!aborted)
+    if (!aborted && notSignedIn == 0)
         UserInfo("Fertig");
+    else if (!aborted)
+        UserInfo("Fertig (" +
+                 (notSignedIn == 1 ? std::string("1 Eintrag")
+                                   : std::to_string(notSignedIn) + " Einträge") +
+                 " ohne Anmeldung übersprungen)");
     ui_.setBarValue(0);
     ui_.setPointer(Pointer::Default);
     ChkSituation();

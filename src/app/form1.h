@@ -26,6 +26,9 @@ inline constexpr const char* ProgramDescription =
 class Form1 {
 public:
     Form1(FormControls& controls, Toolkit& toolkit);
+    ~Form1();
+    Form1(const Form1&) = delete;
+    Form1& operator=(const Form1&) = delete;
 
     /// How long the keys must rest before a marking changed by them is checked.
     static constexpr int QuietMilliseconds = 300;

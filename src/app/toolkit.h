@@ -4,9 +4,12 @@
 // questions and record the rest. Each window kit (Qt on Linux, Win32 on Windows) implements it.
 #pragma once
 
+#include "platform/signin.h"
+
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace app {
@@ -57,6 +60,11 @@ public:
     /// Hands \p target (a URL or a "mailto:" address; UTF-8) to the desktop's opener. The
     /// result is not reported.
     virtual void shellOpen(const std::string& target, int showCommand) = 0;
+    /// Asks for the user, domain and password of a share, in a box owned by the main window;
+    /// nullopt for "Abbrechen". Windows signs in to its shares itself: no box there.
+    virtual std::optional<platform::signin::Answer> askSignIn(const platform::signin::Question&) {
+        return std::nullopt;
+    }
 };
 
 } // namespace app

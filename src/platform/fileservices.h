@@ -41,6 +41,7 @@ enum class Refusal {
     KernelView,  ///< on one of the kernel's own file systems (proc, sysfs …): permission_denied
     TimeNotKept, ///< the file system cannot hold the moment: value_too_large
     DevicePath,  ///< a Windows device name (\\.\…, \\?\GLOBALROOT…): invalid_argument
+    SignInCancelled, ///< the user cancelled signing in to the row's share: permission_denied
 };
 std::error_code make_error_code(Refusal r);
 

@@ -516,6 +516,8 @@ int reasonCode(const std::error_code& ec) {
         return ERROR_INVALID_DATA;
     case Refusal::KernelView:
         return ERROR_ACCESS_DENIED;
+    case Refusal::SignInCancelled:
+        return ERROR_CANCELLED;
     case Refusal::TimeNotKept:
         return ERROR_INVALID_TIME;
     case Refusal::OldExfatDriver:

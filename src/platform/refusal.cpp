@@ -33,6 +33,8 @@ public:
             return "Diesen Zeitpunkt kann das Dateisystem nicht speichern";
         case Refusal::DevicePath:
             return "ein Gerätename, weder Datei noch Ordner";
+        case Refusal::SignInCancelled:
+            return "die Anmeldung an der Freigabe wurde abgebrochen";
         }
         return "unbekannt";
     }
@@ -45,6 +47,7 @@ public:
         case Refusal::DevicePath:
             return std::errc::invalid_argument;
         case Refusal::KernelView:
+        case Refusal::SignInCancelled:
             return std::errc::permission_denied;
         case Refusal::TimeNotKept:
             return std::errc::value_too_large;

@@ -1,10 +1,15 @@
 #include "platform/smbstore_linux.h"
 
+#include "platform/keyring_linux.h"
+#include "platform/signin.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <mutex>
+#include <set>
 
 #include <sys/stat.h>
 
@@ -24,11 +29,40 @@ std::error_code lastError() {
     return {errno, std::generic_category()};
 }
 
-// Guests and those who gave a user in the address; the keyring and the sign-in box come later.
-void noCredentials(SMBCCTX*, const char*, const char*, char*, int, char*, int, char* pw,
-                   int pwlen) {
-    if (pwlen > 0)
-        pw[0] = '\0';
+// "server/share", the unit a sign-in holds for.
+std::string shareKey(const std::string& server, const std::string& share) {
+    return server + "/" + share;
+}
+
+// The sign-ins answered so far, by shareKey(); a share without one goes as a guest, or as the
+// user its address names (Kerberos first where the user has a ticket).
+std::map<std::string, signin::Answer>& signIns() {
+    static std::map<std::string, signin::Answer> known;
+    return known;
+}
+
+void copyInto(char* to, int room, const std::string& text) {
+    if (room <= 0)
+        return;
+    const std::size_t n = std::min(text.size(), std::size_t(room - 1));
+    std::memcpy(to, text.data(), n);
+    to[n] = '\0';
+}
+
+void credentials(SMBCCTX*, const char* server, const char* share, char* workgroup, int wgRoom,
+                 char* user, int userRoom, char* password, int pwRoom) {
+    const auto& known = signIns();
+    auto it = known.find(shareKey(server, share));
+    if (it == known.end())
+        it = known.find(shareKey(server, "")); // the server's own pipe, when listing
+    if (it == known.end()) {
+        copyInto(password, pwRoom, "");
+        return;
+    }
+    copyInto(user, userRoom, it->second.user);
+    if (!it->second.domain.empty())
+        copyInto(workgroup, wgRoom, it->second.domain);
+    copyInto(password, pwRoom, it->second.password);
 }
 
 // The process's one client context, made at its first use.
@@ -39,14 +73,23 @@ public:
         return session;
     }
     SMBCCTX* context() const { return ctx_; }
+    // Connections made with other credentials are dropped, so that the next call signs in anew.
+    void forgetConnections() {
+        std::lock_guard lock(mutex);
+        if (ctx_)
+            smbc_getFunctionPurgeCachedServers(ctx_)(ctx_);
+    }
     std::mutex mutex;
+    // Shares reached at least once: a refusal there is the entry's, not the sign-in's.
+    std::set<std::string> reached;
+    std::set<std::string> keyringTried;
 
 private:
     Session() {
         ctx_ = smbc_new_context();
         if (!ctx_)
             return;
-        smbc_setFunctionAuthDataWithContext(ctx_, noCredentials);
+        smbc_setFunctionAuthDataWithContext(ctx_, credentials);
         smbc_setTimeout(ctx_, TimeoutMilliseconds);
         smbc_setOptionUseKerberos(ctx_, 1);
         smbc_setOptionFallbackAfterKerberos(ctx_, 1);
@@ -87,7 +130,7 @@ std::uint32_t wordOfMode(unsigned long long mode) {
     return word;
 }
 
-std::error_code getAll(const std::string& url, EntryState& out) {
+std::error_code getAllOnce(const std::string& url, EntryState& out) {
     Session& s = Session::get();
     std::lock_guard lock(s.mutex);
     if (!s.context())
@@ -105,7 +148,7 @@ std::error_code getAll(const std::string& url, EntryState& out) {
     return {};
 }
 
-std::error_code set(const std::string& url, const char* name, const std::string& value) {
+std::error_code setOnce(const std::string& url, const char* name, const std::string& value) {
     Session& s = Session::get();
     std::lock_guard lock(s.mutex);
     if (!s.context())
@@ -114,6 +157,98 @@ std::error_code set(const std::string& url, const char* name, const std::string&
                                               value.size(), 0) < 0)
         return lastError();
     return {};
+}
+
+bool refusedSignIn(const std::error_code& ec) {
+    return ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted;
+}
+
+// Runs \p op on \p url, signing in first where the share refuses us: with the password saved in
+// the keyring for the server, else with the window's question, asked again after a wrong
+// answer. A cancelled question skips every later call on that share.
+template <class Op> std::error_code signedIn(const std::string& url, Op op) {
+    const auto address = share::fromUri(url);
+    if (!address)
+        return op();
+    const std::string key = shareKey(address->server, address->share);
+    if (signin::wasCancelled(key))
+        return make_error_code(Refusal::SignInCancelled);
+    Session& s = Session::get();
+    bool remember = false, reconnected = false;
+    for (;;) {
+        const std::error_code ec = op();
+        // A connection the server dropped (it was restarted, or idle too long): once anew.
+        if (!reconnected &&
+            (ec == std::errc::connection_aborted || ec == std::errc::connection_reset ||
+             ec == std::errc::broken_pipe || ec == std::errc::not_connected)) {
+            reconnected = true;
+            s.forgetConnections();
+            continue;
+        }
+        if (!ec) {
+            if (s.reached.insert(key).second && remember)
+                keyring::save(address->server, address->share, address->port, signIns()[key]);
+            return ec;
+        }
+        if (!refusedSignIn(ec) || s.reached.contains(key))
+            return ec;
+        const auto known = signIns().find(key);
+        if (s.keyringTried.insert(key).second) {
+            if (auto saved =
+                    keyring::find(address->server, address->user, address->domain, address->port)) {
+                signIns()[key] = *saved;
+                s.forgetConnections();
+                continue;
+            }
+        }
+        const signin::Asker& ask = signin::asker();
+        if (!ask)
+            return ec;
+        signin::Question question{address->server, address->share, address->user, address->domain,
+                                  known != signIns().end()};
+        if (question.again) {
+            question.user = known->second.user;
+            question.domain = known->second.domain;
+        }
+        const auto answer = ask(question);
+        if (!answer) {
+            signin::markCancelled(key);
+            return make_error_code(Refusal::SignInCancelled);
+        }
+        signIns()[key] = *answer;
+        remember = answer->remember;
+        s.forgetConnections();
+    }
+}
+
+// The whole word of \p url as its folder's listing gives it (a stat gives only R, H, S, A and
+// Directory); \p fallback where the listing does not name it.
+std::uint32_t listedWord(const std::string& url, std::uint32_t fallback) {
+    const std::size_t slash = url.rfind('/');
+    if (slash == std::string::npos || slash < 6)
+        return fallback;
+    const std::string folder = url.substr(0, slash), name = url.substr(slash + 1);
+    Listing listing(folder);
+    FolderEntry entry;
+    std::uint32_t word = fallback;
+    while (listing.lastAttributes(entry, word)) {
+        if (escapedName(entry.name) == name)
+            return word;
+    }
+    return fallback;
+}
+
+std::error_code getAll(const std::string& url, EntryState& out) {
+    if (auto ec = signedIn(url, [&] { return getAllOnce(url, out); }))
+        return ec;
+    // A folder's made-up mode has every execute bit: its word comes from its parent's listing.
+    if (out.attributes & attr::Directory)
+        out.attributes = listedWord(url, attr::Directory) | attr::Directory;
+    return {};
+}
+
+std::error_code set(const std::string& url, const char* name, const std::string& value) {
+    return signedIn(url, [&] { return setOnce(url, name, value); });
 }
 
 // Names in the library's URL are escaped as in any URI.
@@ -151,23 +286,6 @@ std::error_code query(const std::string& url, EntryState& out) {
     return getAll(url, out);
 }
 
-// The whole word of \p url as its folder's listing gives it (a stat gives only R, H, S, A and
-// Directory); \p fallback where the listing does not name it.
-std::uint32_t listedWord(const std::string& url, std::uint32_t fallback) {
-    const std::size_t slash = url.rfind('/');
-    if (slash == std::string::npos || slash < 6)
-        return fallback;
-    const std::string folder = url.substr(0, slash), name = url.substr(slash + 1);
-    Listing listing(folder);
-    FolderEntry entry;
-    std::uint32_t word = fallback;
-    while (listing.lastAttributes(entry, word)) {
-        if (escapedName(entry.name) == name)
-            return word;
-    }
-    return fallback;
-}
-
 std::error_code writeWord(const std::string& url, std::uint32_t word, std::uint32_t before) {
     before = listedWord(url, before);
     std::uint32_t next = (before & ~(Changeable | Normal)) | (word & Changeable);
@@ -175,7 +293,18 @@ std::error_code writeWord(const std::string& url, std::uint32_t word, std::uint3
         next = Normal;
     char text[16];
     std::snprintf(text, sizeof text, "0x%x", next);
-    if (auto ec = set(url, "system.dos_attr.mode", text))
+    // The library takes a word of FILE_ATTRIBUTE_NORMAL as "no change"; its chmod of a mode
+    // without execute bits and with the owner's write bit sends it.
+    if (auto ec = next == Normal ? signedIn(url,
+                                            [&]() -> std::error_code {
+                                                Session& s = Session::get();
+                                                std::lock_guard lock(s.mutex);
+                                                if (smbc_getFunctionChmod(s.context())(
+                                                        s.context(), url.c_str(), 0644) < 0)
+                                                    return lastError();
+                                                return {};
+                                            })
+                                 : set(url, "system.dos_attr.mode", text))
         return ec;
     EntryState now;
     if (auto ec = getAll(url, now))
@@ -186,7 +315,18 @@ std::error_code writeWord(const std::string& url, std::uint32_t word, std::uint3
 }
 
 std::error_code setWriteTime(const std::string& url, std::int64_t when, std::int64_t& held) {
-    if (auto ec = set(url, "system.dos_attr.write_time", std::to_string(when)))
+    // The time goes with the entry's whole word: the library's request for the time alone sends
+    // a word made up from its stat mode, which drops bits the server keeps (offline, 0x1000).
+    EntryState was;
+    if (auto ec = getAll(url, was))
+        return ec;
+    std::uint32_t word = listedWord(url, was.attributes) & ~std::uint32_t(attr::Directory);
+    if (word == 0)
+        word = Normal;
+    char text[64];
+    std::snprintf(text, sizeof text, "MODE:0x%x,WRITE_TIME:%lld", word,
+                  static_cast<long long>(when));
+    if (auto ec = set(url, "system.dos_attr.*", text))
         return ec;
     EntryState now;
     if (auto ec = getAll(url, now))
@@ -200,15 +340,14 @@ struct Listing::Impl {
 };
 
 Listing::Listing(const std::string& url) : impl_(std::make_unique<Impl>()) {
-    Session& s = Session::get();
-    std::lock_guard lock(s.mutex);
-    if (!s.context()) {
-        error_ = {ENOSYS, std::generic_category()};
-        return;
-    }
-    impl_->dir = smbc_getFunctionOpendir(s.context())(s.context(), url.c_str());
-    if (!impl_->dir)
-        error_ = lastError();
+    error_ = signedIn(url, [&]() -> std::error_code {
+        Session& s = Session::get();
+        std::lock_guard lock(s.mutex);
+        if (!s.context())
+            return {ENOSYS, std::generic_category()};
+        impl_->dir = smbc_getFunctionOpendir(s.context())(s.context(), url.c_str());
+        return impl_->dir ? std::error_code() : lastError();
+    });
 }
 
 Listing::~Listing() {

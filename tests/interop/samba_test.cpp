@@ -2,7 +2,10 @@
 #include "platform/fileservices.h"
 
 #include "apply/attributeword.h"
+#include "filelist/folderexpansion.h"
 #include "interop/interop.h"
+#include "platform/dosattrib.h"
+#include "platform/signin.h"
 
 #include <fcntl.h>
 #include <optional>
@@ -11,6 +14,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 namespace {
 
@@ -40,10 +44,18 @@ protected:
             GTEST_SKIP() << "smbd or smbclient missing (packages samba, smbclient)";
         ::chmod(dir.path().c_str(), 0755);
         ::chmod(share.c_str(), 0777);
+        ::chmod(secret.c_str(), 0777);
         smbd.emplace(dir,
                      "smb ports = " + std::to_string(port) +
                          "\nmap to guest = Bad User\nguest account = nobody\n[share]\npath = " +
-                         share.native() + "\nread only = no\nguest ok = yes\nguest only = yes\n");
+                         share.native() + "\nread only = no\nguest ok = yes\nguest only = yes\n" +
+                         "[geheim]\npath = " + secret.native() +
+                         "\nread only = no\nvalid users = root\n");
+        // The password share's one account, in this server's own passdb.
+        const auto account = interop::run(
+            "printf 'pw\\npw\\n' | PATH=$PATH:/usr/sbin pdbedit -t -a -u root --configfile=" +
+            smbd->conf.native());
+        ASSERT_EQ(account.exitCode, 0) << account.output;
         smbd->start();
         for (int i = 0; i < 100 && client("ls").exitCode != 0; ++i)
             ::usleep(200'000);
@@ -77,8 +89,14 @@ protected:
         return share / name;
     }
 
+    // The row of \p name on the guest share, or on the password share.
+    fs::path row(const std::string& name, const std::string& on = "share") const {
+        return "smb://127.0.0.1:" + std::to_string(port) + "/" + on + "/" + name;
+    }
+
     scratch::Folder dir;
     const fs::path share = dir.folder("share");
+    const fs::path secret = dir.folder("geheim");
     const int port = freePort();
     std::optional<interop::Smbd> smbd;
 };
@@ -124,6 +142,111 @@ TEST_F(Samba, ItsCreateTimeSurvivesATouchedRow) {
         EXPECT_EQ(allinfo(name, "create_time"), before) << name;
         EXPECT_EQ(attributes(name), 0x02) << name;
     }
+}
+
+// A share row as the apply run writes it: the server keeps the new word and time, and of the
+// other bits what it keeps for smbclient's setmode too (Samba drops "offline" on any write).
+TEST_F(Samba, AShareRowIsWrittenAndReadBackThroughTheServer) {
+    const std::string stored = platform::dosattrib::encode({0x1020, false, 0});
+    for (const char* name : {"ours.txt", "theirs.txt"}) {
+        localFile(name);
+        ASSERT_EQ(
+            ::setxattr((share / name).c_str(), "user.DOSATTRIB", stored.data(), stored.size(), 0),
+            0);
+    }
+    ::chmod(dir.folder("share/ordner").c_str(), 0777);
+    ASSERT_EQ(client("setmode theirs.txt +h").exitCode, 0);
+    const platform::LocalTime moment{12, 0, 0, 15, 1, 2001};
+    apply::RowFailure failure;
+    using apply::Tri::Checked, apply::Tri::Unchecked, apply::Tri::Grayed;
+    for (const char* name : {"ours.txt", "ordner"})
+        ASSERT_TRUE(apply::ApplyRow(
+            row(name), {Unchecked, Grayed, Unchecked, Checked}, &moment, [] {}, failure))
+            << apply::ReasonLine(failure);
+    EXPECT_EQ(attributes("ours.txt"), attributes("theirs.txt"));
+    EXPECT_EQ(attributes("ours.txt") & 0x27, 0x22);
+    EXPECT_EQ(attributes("ordner"), 0x12) << "a folder stays a folder";
+    EntryState state;
+    ASSERT_FALSE(queryEntry(row("ours.txt"), state));
+    EXPECT_EQ(state.attributes, attr::Hidden | attr::Archive);
+    struct stat st {};
+    ASSERT_EQ(::stat((share / "ours.txt").c_str(), &st), 0);
+    EXPECT_EQ(state.lastWrite, st.st_mtime);
+    EXPECT_EQ(allinfo("ours.txt", "write_time").substr(0, 10), "Mon Jan 15"); // 2001
+    // No bit left: the server gets FILE_ATTRIBUTE_NORMAL, not 0 ("no change").
+    ASSERT_TRUE(apply::ApplyRow(
+        row("ours.txt"), {Unchecked, Unchecked, Unchecked, Unchecked}, nullptr, [] {}, failure))
+        << apply::ReasonLine(failure);
+    EXPECT_EQ(attributes("ours.txt"), 0x80);
+}
+
+TEST_F(Samba, AShareFolderIsListedByTheServerWithoutDotNamesOrLinksOut) {
+    localFile("a.txt");
+    ::chmod(dir.folder("share/ordner").c_str(), 0777);
+    localFile("ordner/b.txt");
+    localFile(".versteckt");
+    ASSERT_EQ(::symlink("/etc", (share / "hinaus").c_str()), 0);
+    std::vector<std::string> seen;
+    const auto found = expansion::CollectFolder(row("").native());
+    for (const auto& f : found.files)
+        seen.push_back(f);
+    for (const auto& f : found.folders)
+        seen.push_back(f + "/");
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (std::vector<std::string>{row("a.txt"), row("ordner").native() + "/",
+                                              row("ordner/b.txt")}));
+}
+
+// The password share: the window is asked once, again after a wrong answer, and not at all
+// for the rest of the run once cancelled.
+TEST_F(Samba, APasswordShareAsksTheWindowOnceAndAgainAfterAWrongAnswer) {
+    dir.file("geheim/a.txt", "a");
+    std::vector<platform::signin::Question> asked;
+    std::vector<std::string> answers{"falsch", "pw"};
+    platform::signin::setAsker([&](const platform::signin::Question& q) {
+        asked.push_back(q);
+        return std::optional<platform::signin::Answer>(
+            {"root", "", answers[std::min(asked.size(), answers.size()) - 1], false});
+    });
+    EntryState state;
+    EXPECT_FALSE(queryEntry(row("a.txt", "geheim"), state));
+    EXPECT_FALSE(queryEntry(row("a.txt", "geheim"), state));
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].share, "geheim");
+    EXPECT_FALSE(asked[0].again);
+    EXPECT_TRUE(asked[1].again);
+    EXPECT_EQ(asked[1].user, "root");
+}
+
+TEST_F(Samba, ACancelledSignInSkipsTheSharesRowsWithoutAskingAgain) {
+    localFile("a.txt");
+    dir.file("geheim/a.txt", "a");
+    dir.file("geheim/b.txt", "b");
+    int asked = 0;
+    platform::signin::setAsker([&](const platform::signin::Question&) {
+        ++asked;
+        return std::optional<platform::signin::Answer>();
+    });
+    EntryState state;
+    for (const char* name : {"a.txt", "b.txt"})
+        EXPECT_EQ(queryEntry(row(name, "geheim"), state),
+                  make_error_code(Refusal::SignInCancelled));
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(queryEntry(row("a.txt"), state)) << "the guest share is another share";
+    platform::signin::forgetCancelled(); // the next drop or run asks again
+    EXPECT_EQ(queryEntry(row("a.txt", "geheim"), state), make_error_code(Refusal::SignInCancelled));
+    EXPECT_EQ(asked, 2);
+}
+
+// The server gone in the middle: each call fails within the library's timeout, nothing hangs.
+TEST_F(Samba, AServerThatWentAwayFailsTheRowsItHad) {
+    localFile("a.txt");
+    EntryState state;
+    ASSERT_FALSE(queryEntry(row("a.txt"), state));
+    smbd.reset();
+    EXPECT_TRUE(queryEntry(row("a.txt"), state));
+    EXPECT_TRUE(writeAttributes(row("a.txt"), attr::Hidden));
+    EXPECT_TRUE(expansion::CollectFolder(row("").native()).files.empty());
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "app/qt/qttoolkit.h"
 
+#include "app/qt/signindialog.h"
+
 #include <QApplication>
 #include <QCollator>
 #include <QCollatorSortKey>
@@ -50,6 +52,15 @@ MessageAnswer QtToolkit::messageBox(const std::string& text, MessageStyle style,
     if (!yes)
         return MessageAnswer::Ok;
     return box.clickedButton() == yes ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+std::optional<platform::signin::Answer>
+QtToolkit::askSignIn(const platform::signin::Question& question) {
+    SignInDialog box(question, owner_ ? owner_ : QApplication::activeWindow());
+    showModal(box);
+    if (box.result() != QDialog::Accepted)
+        return std::nullopt;
+    return box.answer();
 }
 
 void QtToolkit::showModal(QDialog& dialog) {
