@@ -128,25 +128,28 @@ void Form1::ChkSituation() {
 
     std::int64_t selected = 0;
     std::int64_t counters[4] = {0, 0, 0, 0};
-    rows_.forEachRow([&](filelist::Row& row) {
-        platform::EntryState entry;
-        if (const auto ec = platform::queryEntry(std::filesystem::path(row.path), entry)) {
-            // The row stays; the apply run reports why it cannot be processed.
-            const bool vanished =
-                ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory;
-            row.state = vanished ? filelist::RowState::Missing : filelist::RowState::Unreadable;
-            row.attributes = 0;
-        } else {
-            row.state = filelist::RowState::Present;
-            row.attributes = entry.attributes;
-            row.lastWrite = entry.lastWrite;
-        }
-        if (row.marked) {
-            ++selected;
-            for (int k = 0; k < 4; ++k)
-                counters[k] += (row.attributes & CountedBits[k]) ? 1 : 0;
-        }
-    });
+    // All rows in one call: the file layer reads a share's rows by folder listings.
+    platform::queryEntries(
+        rows_.size(), [&](std::size_t i) { return std::filesystem::path(rows_.at(i).path); },
+        [&](std::size_t i, std::error_code ec, const platform::EntryState& entry) {
+            filelist::Row& row = rows_.at(i);
+            if (ec) {
+                // The row stays; the apply run reports why it cannot be processed.
+                const bool vanished =
+                    ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory;
+                row.state = vanished ? filelist::RowState::Missing : filelist::RowState::Unreadable;
+                row.attributes = 0;
+            } else {
+                row.state = filelist::RowState::Present;
+                row.attributes = entry.attributes;
+                row.lastWrite = entry.lastWrite;
+            }
+            if (row.marked) {
+                ++selected;
+                for (int k = 0; k < 4; ++k)
+                    counters[k] += (row.attributes & CountedBits[k]) ? 1 : 0;
+            }
+        });
     ui_.listRowsChanged();
 
     const bool active = selected > 0;

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -110,6 +111,13 @@ private:
 
 /// Reads the attribute word and the last-write time of \p p through a PinnedEntry.
 std::error_code queryEntry(const fs::path& p, EntryState& out);
+
+/// queryEntry for many entries, in as few round trips as the platform allows: the entries of one
+/// folder on a share are read from one listing of that folder, not one by one. \p pathOf gives
+/// the path of each index below \p count; \p result gets each index once, in any order.
+void queryEntries(
+    std::size_t count, const std::function<fs::path(std::size_t)>& pathOf,
+    const std::function<void(std::size_t, std::error_code, const EntryState&)>& result);
 
 /// The attribute word of \p p (queryEntry without the time).
 std::error_code readAttributes(const fs::path& p, std::uint32_t& word);

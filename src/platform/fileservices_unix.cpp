@@ -16,6 +16,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -764,6 +765,39 @@ std::error_code PinnedEntry::setLastWriteTime(const LocalTime& t, std::int64_t* 
 
 std::error_code queryEntry(const fs::path& p, EntryState& out) {
     return PinnedEntry(p).query(out);
+}
+
+void queryEntries(
+    std::size_t count, const std::function<fs::path(std::size_t)>& pathOf,
+    const std::function<void(std::size_t, std::error_code, const EntryState&)>& result) {
+    // Share entries by folder: one listing answers them all, where one by one each would cost
+    // several round trips to the server.
+    std::map<std::string, std::vector<std::pair<std::size_t, std::string>>> byFolder;
+    for (std::size_t i = 0; i < count; ++i) {
+        const fs::path p = pathOf(i);
+        const auto address = share::isShare(p.native()) ? share::fromRow(p.native()) : std::nullopt;
+        if (address && !address->path.empty()) {
+            const std::string url = smbstore::urlOf(*address);
+            const std::size_t slash = url.rfind('/');
+            byFolder[url.substr(0, slash)].emplace_back(i, url.substr(slash + 1));
+            continue;
+        }
+        EntryState state;
+        const std::error_code ec = queryEntry(p, state);
+        result(i, ec, state);
+    }
+    for (const auto& [folder, entries] : byFolder) {
+        std::map<std::string, EntryState> listed;
+        const std::error_code ec = smbstore::listStates(folder, listed);
+        for (const auto& [index, name] : entries) {
+            const auto it = listed.find(name);
+            if (ec || it == listed.end())
+                result(index, ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory),
+                       {});
+            else
+                result(index, {}, it->second);
+        }
+    }
 }
 
 std::error_code readAttributes(const fs::path& p, std::uint32_t& word) {

@@ -377,6 +377,17 @@ std::error_code queryEntry(const fs::path& p, EntryState& out) {
     return {};
 }
 
+void queryEntries(
+    std::size_t count, const std::function<fs::path(std::size_t)>& pathOf,
+    const std::function<void(std::size_t, std::error_code, const EntryState&)>& result) {
+    // Windows answers a share's entry in one request of its own: one by one.
+    for (std::size_t i = 0; i < count; ++i) {
+        EntryState state;
+        const std::error_code ec = queryEntry(pathOf(i), state);
+        result(i, ec, state);
+    }
+}
+
 std::error_code readAttributes(const fs::path& p, std::uint32_t& word) {
     EntryState state;
     if (auto ec = queryEntry(p, state))

@@ -335,6 +335,15 @@ std::error_code setWriteTime(const std::string& url, std::int64_t when, std::int
     return {};
 }
 
+std::error_code listStates(const std::string& folderUrl, std::map<std::string, EntryState>& out) {
+    Listing listing(folderUrl);
+    FolderEntry entry;
+    std::uint32_t word = 0;
+    while (listing.lastAttributes(entry, word))
+        out[escapedName(entry.name)] = {word & ~Normal, listing.lastWrite()};
+    return listing.error();
+}
+
 struct Listing::Impl {
     SMBCFILE* dir = nullptr;
 };
@@ -380,6 +389,7 @@ bool Listing::lastAttributes(FolderEntry& entry, std::uint32_t& word) {
     entry.name = info->name;
     entry.id = {};
     word = info->attrs;
+    lastWrite_ = info->mtime_ts.tv_sec;
     entry.kind = info->attrs & ReparsePoint      ? EntryKind::Link
                  : info->attrs & attr::Directory ? EntryKind::Directory
                                                  : EntryKind::File;

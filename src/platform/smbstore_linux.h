@@ -7,6 +7,7 @@
 #include "platform/shareaddress.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -31,6 +32,9 @@ std::error_code writeWord(const std::string& url, std::uint32_t word, std::uint3
 /// \p held is what the server keeps.
 std::error_code setWriteTime(const std::string& url, std::int64_t when, std::int64_t& held);
 
+/// Every entry's word and last-write time from one listing of \p folderUrl, by escapedName().
+std::error_code listStates(const std::string& folderUrl, std::map<std::string, EntryState>& out);
+
 /// The entries of a folder on a share, with the kind the server's listing gives.
 class Listing {
 public:
@@ -42,11 +46,14 @@ public:
     bool next(FolderEntry& entry);
     /// next(), also giving the entry's whole attribute word (16 bits) as the listing has it.
     bool lastAttributes(FolderEntry& entry, std::uint32_t& word);
+    /// The last-write time of the entry next() or lastAttributes() gave last.
+    std::int64_t lastWrite() const { return lastWrite_; }
 
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
     std::error_code error_;
+    std::int64_t lastWrite_ = 0;
 };
 
 } // namespace platform::smbstore
