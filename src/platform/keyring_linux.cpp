@@ -1,6 +1,9 @@
 #include "platform/keyring_linux.h"
 
+#include <cstdlib>
+
 #include <libsecret/secret.h>
+#include <unistd.h>
 
 namespace platform::keyring {
 
@@ -29,10 +32,21 @@ std::string attribute(SecretItem* item, const char* name) {
     return text;
 }
 
+// Whether a session bus is there to ask: without one, the library would launch a bus of its own
+// and leave it running.
+bool haveSessionBus() {
+    if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address)
+        return true;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return runtime && ::access((std::string(runtime) + "/bus").c_str(), F_OK) == 0;
+}
+
 } // namespace
 
 std::optional<signin::Answer> find(const std::string& server, const std::string& user,
                                    const std::string& domain, int port) {
+    if (!haveSessionBus())
+        return std::nullopt;
     GHashTable* a = attributes(server, user, domain, port);
     GError* error = nullptr;
     GList* items = secret_service_search_sync(
@@ -59,6 +73,8 @@ std::optional<signin::Answer> find(const std::string& server, const std::string&
 
 bool save(const std::string& server, const std::string& share, int port,
           const signin::Answer& answer) {
+    if (!haveSessionBus())
+        return false;
     GHashTable* a = attributes(server, answer.user, answer.domain, port);
     const std::string label =
         "smb://" + (answer.user.empty() ? "" : answer.user + "@") + server + "/" + share;

@@ -204,8 +204,8 @@ template <class Op> std::error_code signedIn(const std::string& url, Op op) {
         const signin::Asker& ask = signin::asker();
         if (!ask)
             return ec;
-        signin::Question question{address->server, address->share, address->user, address->domain,
-                                  known != signIns().end()};
+        signin::Question question{address->server, address->share,  address->port,
+                                  address->user,   address->domain, known != signIns().end()};
         if (question.again) {
             question.user = known->second.user;
             question.domain = known->second.domain;

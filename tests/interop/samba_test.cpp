@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <optional>
 #include <regex>
+#include <sstream>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -89,6 +90,41 @@ protected:
         return share / name;
     }
 
+    // A session bus and a keyring of the case's own, in its folder: nothing of the user's is read
+    // or written. The keyring ends with its bus.
+    void startKeyring() {
+        if (!interop::have("gnome-keyring-daemon") || !interop::have("dbus-daemon") ||
+            !interop::have("secret-tool"))
+            GTEST_SKIP() << "gnome-keyring, dbus or libsecret-tools missing";
+        const fs::path home = dir.folder("heim"), runtime = dir.folder("heim/run");
+        ::chmod(runtime.c_str(), 0700);
+        const auto bus = interop::run("(env -u DBUS_SESSION_BUS_ADDRESS dbus-daemon --session "
+                                      "--fork --print-address=1 --print-pid=1 2>/dev/null)");
+        std::istringstream lines(bus.output);
+        std::string address;
+        lines >> address >> busPid;
+        ASSERT_EQ(bus.exitCode, 0) << bus.output;
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+        ::setenv("HOME", home.c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        const auto keyring = interop::run(
+            "echo -n k | gnome-keyring-daemon --unlock --components=secrets --daemonize");
+        ASSERT_EQ(keyring.exitCode, 0) << keyring.output;
+    }
+    void TearDown() override {
+        if (busPid > 0)
+            ::kill(busPid, SIGTERM);
+    }
+    // The password GVFS keeps for root on this server, as its attributes say.
+    interop::Outcome keyringPassword(const std::string& verb) const {
+        return interop::run((verb == "store" ? "echo -n pw | secret-tool store --label=smb "
+                                             : "secret-tool lookup ") +
+                            std::string("xdg:schema org.gnome.keyring.NetworkPassword user root "
+                                        "server 127.0.0.1 protocol smb port ") +
+                            std::to_string(port));
+    }
+
     // The row of \p name on the guest share, or on the password share.
     fs::path row(const std::string& name, const std::string& on = "share") const {
         return "smb://127.0.0.1:" + std::to_string(port) + "/" + on + "/" + name;
@@ -99,6 +135,7 @@ protected:
     const fs::path secret = dir.folder("geheim");
     const int port = freePort();
     std::optional<interop::Smbd> smbd;
+    pid_t busPid = 0;
 };
 
 TEST_F(Samba, WhatWeWriteSmbclientReportsWhatSetmodeSetsWeRead) {
@@ -236,6 +273,31 @@ TEST_F(Samba, ACancelledSignInSkipsTheSharesRowsWithoutAskingAgain) {
     platform::signin::forgetCancelled(); // the next drop or run asks again
     EXPECT_EQ(queryEntry(row("a.txt", "geheim"), state), make_error_code(Refusal::SignInCancelled));
     EXPECT_EQ(asked, 2);
+}
+
+// A password saved by the file manager signs in without a question; one the user asks us to
+// remember is found by the file manager.
+TEST_F(Samba, TheKeyringHoldsThePasswordsTheFileManagerKeeps) {
+    startKeyring();
+    dir.file("geheim/a.txt", "a");
+    ASSERT_EQ(keyringPassword("store").exitCode, 0);
+    platform::signin::setAsker([](const platform::signin::Question&) {
+        ADD_FAILURE() << "asked although the keyring knows the password";
+        return std::optional<platform::signin::Answer>();
+    });
+    EntryState state;
+    EXPECT_FALSE(queryEntry(row("a.txt", "geheim"), state));
+}
+
+TEST_F(Samba, APasswordToRememberGoesIntoTheKeyring) {
+    startKeyring();
+    dir.file("geheim/a.txt", "a");
+    platform::signin::setAsker([](const platform::signin::Question&) {
+        return std::optional<platform::signin::Answer>({"root", "", "pw", true});
+    });
+    EntryState state;
+    ASSERT_FALSE(queryEntry(row("a.txt", "geheim"), state));
+    EXPECT_EQ(keyringPassword("lookup").output, "pw");
 }
 
 // The server gone in the middle: each call fails within the library's timeout, nothing hangs.

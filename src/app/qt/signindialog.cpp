@@ -20,8 +20,9 @@ SignInDialog::SignInDialog(const platform::signin::Question& q, QWidget* owner)
     : QDialog(owner), user_(new QLineEdit(text(q.user))), domain_(new QLineEdit(text(q.domain))),
       password_(new QLineEdit), remember_(new QCheckBox(QStringLiteral("Kennwort &merken"))) {
     setWindowTitle(QStringLiteral("Anmelden"));
-    const QString where =
-        QStringLiteral("smb://") + text(q.server) + QLatin1Char('/') + text(q.share);
+    const QString where = QStringLiteral("smb://") + text(q.server) +
+                          (q.port ? QStringLiteral(":%1").arg(q.port) : QString()) +
+                          QLatin1Char('/') + text(q.share);
     auto* intro = new QLabel(
         (q.again ? QStringLiteral("Die Anmeldung wurde abgelehnt. ") : QString()) +
         QStringLiteral("Für die Freigabe %1 werden ein Benutzername und ein Kennwort benötigt.")
