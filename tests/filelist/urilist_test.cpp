@@ -24,6 +24,10 @@ TEST(UriList, FileUrisOfThisMachineBecomeTheirBytes) {
         {"FILE:///tmp/\n", {"/tmp"}},
         {"file://" + std::string(host) + "/tmp/x/\n", {"/tmp/x"}},
         {"file:///tmp/100%\nfile:///tmp/%zz\n", {"/tmp/100%", "/tmp/%zz"}},
+        // A share, as pcmanfm and as GNOME Files (through GVFS) hand it over: the same row.
+        {"smb://nas/daten/a%20b.txt\nsmb://nas/\n", {"smb://nas/daten/a b.txt"}},
+        {"file:///run/user/1000/gvfs/smb-share:server=nas,share=daten/a%20b.txt\n",
+         {"smb://nas/daten/a b.txt"}},
     };
     for (const auto& [list, paths] : cases)
         EXPECT_EQ(parseUriList(list), paths) << list;
@@ -43,6 +47,8 @@ TEST(UriList, DriveAndShareUrisBecomeWindowsPaths) {
     EXPECT_EQ(parseUriList(
                   "file:///C:/Daten/a%20b.txt\r\nfile://server/share/x\r\nfile:///D:/%C3%A4\r\n"),
               (Paths{L"C:\\Daten\\a b.txt", L"\\\\server\\share\\x", L"D:\\\u00e4"}));
+    // The system reaches a share itself, by its UNC path.
+    EXPECT_EQ(parseUriList("smb://nas/daten/a%20b.txt\r\n"), Paths{L"\\\\nas\\daten\\a b.txt"});
     // Only the host "localhost" itself is this machine; a path without a drive is none.
     EXPECT_EQ(parseUriList("file://localhostx/s/x\nfile:///ohne\nfile:///C:/a%00b\n"),
               Paths{L"\\\\localhostx\\s\\x"});
