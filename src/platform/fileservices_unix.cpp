@@ -333,8 +333,10 @@ struct PinnedEntry::Impl {
     std::array<char, 32> procName{};
     Mounts::Key mount;
     MountFacts facts;
-    bool stale = false;   // a write may have changed the mode: statx again before reading it
-    std::string shareUrl; // an entry on an SMB share: the server keeps everything
+    bool stale = false;      // a write may have changed the mode: statx again before reading it
+    std::string shareUrl;    // an entry on an SMB share: the server keeps everything
+    EntryState shareState;   // as last read from the server: each write reads it back
+    bool shareStale = false; // a write failed before its read-back
     std::uint64_t shownCreateTime = 0; // what Samba shows while none is stored, before a touch
 
     // The failure of a call through procName: without /proc every one of them fails with
@@ -651,8 +653,7 @@ PinnedEntry::PinnedEntry(const fs::path& p) : impl_(std::make_unique<Impl>()) {
             return;
         }
         e.shareUrl = smbstore::urlOf(*address);
-        EntryState state;
-        error_ = smbstore::query(e.shareUrl, state);
+        error_ = smbstore::query(e.shareUrl, e.shareState);
         return;
     }
     e.fd.reset(openWithoutLinks(p.c_str(), O_PATH));
@@ -688,8 +689,12 @@ std::error_code PinnedEntry::query(EntryState& out) const {
     if (error_)
         return error_;
     Impl& e = *impl_;
-    if (!e.shareUrl.empty())
-        return smbstore::query(e.shareUrl, out);
+    if (!e.shareUrl.empty()) { // a round trip saved: what the last request read back
+        if (e.shareStale)
+            return smbstore::query(e.shareUrl, out);
+        out = e.shareState;
+        return {};
+    }
     if (auto ec = e.fresh())
         return ec;
     out.lastWrite = e.st.st_mtim.tv_sec;
@@ -707,10 +712,11 @@ std::error_code PinnedEntry::writeAttributes(std::uint32_t word) {
         return error_;
     Impl& e = *impl_;
     if (!e.shareUrl.empty()) {
-        EntryState before;
-        if (auto ec = smbstore::query(e.shareUrl, before))
-            return ec;
-        return smbstore::writeWord(e.shareUrl, word, before.attributes);
+        e.shareStale = true;
+        const auto ec =
+            smbstore::writeWord(e.shareUrl, word, e.shareState.attributes, &e.shareState);
+        e.shareStale = ec && ec != Refusal::NotKept; // NotKept: read back all the same
+        return ec;
     }
     if (auto ec = e.fresh())
         return ec;
@@ -734,9 +740,11 @@ std::error_code PinnedEntry::setLastWriteTime(const LocalTime& t, std::int64_t* 
         return ec;
     Impl& e = *impl_;
     if (!e.shareUrl.empty()) {
-        std::int64_t held = 0;
-        if (auto ec = smbstore::setWriteTime(e.shareUrl, when, held))
+        e.shareStale = true;
+        if (auto ec = smbstore::setWriteTime(e.shareUrl, when, e.shareState, e.shareState))
             return ec;
+        e.shareStale = false;
+        const std::int64_t held = e.shareState.lastWrite;
         if (held == when)
             return {};
         if (kept)

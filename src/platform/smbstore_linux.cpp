@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -221,9 +222,25 @@ template <class Op> std::error_code signedIn(const std::string& url, Op op) {
     }
 }
 
+// The words this process wrote last, by URL: a row's second write needs no second listing.
+struct Sent {
+    std::uint32_t word;
+    std::chrono::steady_clock::time_point when;
+};
+std::map<std::string, Sent>& sentWords() {
+    static std::map<std::string, Sent> sent;
+    return sent;
+}
+
 // The whole word of \p url as its folder's listing gives it (a stat gives only R, H, S, A and
-// Directory); \p fallback where the listing does not name it.
+// Directory), or as this process wrote it a moment ago; \p fallback where the listing does not
+// name it.
 std::uint32_t listedWord(const std::string& url, std::uint32_t fallback) {
+    auto& sent = sentWords();
+    if (const auto it = sent.find(url);
+        it != sent.end() &&
+        std::chrono::steady_clock::now() - it->second.when < std::chrono::seconds(10))
+        return it->second.word;
     const std::size_t slash = url.rfind('/');
     if (slash == std::string::npos || slash < 6)
         return fallback;
@@ -236,6 +253,13 @@ std::uint32_t listedWord(const std::string& url, std::uint32_t fallback) {
             return word;
     }
     return fallback;
+}
+
+void noteSent(const std::string& url, std::uint32_t word) {
+    auto& sent = sentWords();
+    if (sent.size() > 4096)
+        sent.clear();
+    sent[url] = {word, std::chrono::steady_clock::now()};
 }
 
 std::error_code getAll(const std::string& url, EntryState& out) {
@@ -286,7 +310,8 @@ std::error_code query(const std::string& url, EntryState& out) {
     return getAll(url, out);
 }
 
-std::error_code writeWord(const std::string& url, std::uint32_t word, std::uint32_t before) {
+std::error_code writeWord(const std::string& url, std::uint32_t word, std::uint32_t before,
+                          EntryState* readBack) {
     before = listedWord(url, before);
     std::uint32_t next = (before & ~(Changeable | Normal)) | (word & Changeable);
     if (next == 0)
@@ -306,21 +331,22 @@ std::error_code writeWord(const std::string& url, std::uint32_t word, std::uint3
                                             })
                                  : set(url, "system.dos_attr.mode", text))
         return ec;
+    noteSent(url, next);
     EntryState now;
     if (auto ec = getAll(url, now))
         return ec;
+    if (readBack)
+        *readBack = now;
     if ((now.attributes & Changeable) != (next & Changeable))
         return make_error_code(Refusal::NotKept);
     return {};
 }
 
-std::error_code setWriteTime(const std::string& url, std::int64_t when, std::int64_t& held) {
+std::error_code setWriteTime(const std::string& url, std::int64_t when, const EntryState& known,
+                             EntryState& readBack) {
     // The time goes with the entry's whole word: the library's request for the time alone sends
     // a word made up from its stat mode, which drops bits the server keeps (offline, 0x1000).
-    EntryState was;
-    if (auto ec = getAll(url, was))
-        return ec;
-    std::uint32_t word = listedWord(url, was.attributes) & ~std::uint32_t(attr::Directory);
+    std::uint32_t word = listedWord(url, known.attributes) & ~std::uint32_t(attr::Directory);
     if (word == 0)
         word = Normal;
     char text[64];
@@ -328,11 +354,8 @@ std::error_code setWriteTime(const std::string& url, std::int64_t when, std::int
                   static_cast<long long>(when));
     if (auto ec = set(url, "system.dos_attr.*", text))
         return ec;
-    EntryState now;
-    if (auto ec = getAll(url, now))
-        return ec;
-    held = now.lastWrite;
-    return {};
+    noteSent(url, word);
+    return getAll(url, readBack);
 }
 
 std::error_code listStates(const std::string& folderUrl, std::map<std::string, EntryState>& out) {

@@ -25,12 +25,15 @@ std::error_code query(const std::string& url, EntryState& out);
 
 /// Sets R, H, S and A of \p url to those of \p word, keeping every other bit of \p before (the
 /// word as read); a word with no bit left goes as FILE_ATTRIBUTE_NORMAL (0 means "no change" on
-/// the wire). The server's word is read back: a bit it did not keep fails (NotKept).
-std::error_code writeWord(const std::string& url, std::uint32_t word, std::uint32_t before);
+/// the wire). The server's word is read back (into \p readBack where given): a bit it did not
+/// keep fails (NotKept).
+std::error_code writeWord(const std::string& url, std::uint32_t word, std::uint32_t before,
+                          EntryState* readBack = nullptr);
 
-/// Sets the last-write time of \p url to \p when (seconds since 1970 UTC) and reads it back;
-/// \p held is what the server keeps.
-std::error_code setWriteTime(const std::string& url, std::int64_t when, std::int64_t& held);
+/// Sets the last-write time of \p url to \p when (seconds since 1970 UTC), sent with the entry's
+/// whole word (\p known: as last read), and reads both back into \p readBack.
+std::error_code setWriteTime(const std::string& url, std::int64_t when, const EntryState& known,
+                             EntryState& readBack);
 
 /// Every entry's word and last-write time from one listing of \p folderUrl, by escapedName().
 std::error_code listStates(const std::string& folderUrl, std::map<std::string, EntryState>& out);
