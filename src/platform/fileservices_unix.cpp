@@ -794,9 +794,15 @@ void queryEntries(
         const std::error_code ec = queryEntry(p, state);
         result(i, ec, state);
     }
+    std::vector<std::string> folders;
+    for (const auto& entry : byFolder)
+        folders.push_back(entry.first);
+    std::vector<smbstore::Listed> lists;
+    smbstore::listStatesMany(folders, lists);
+    std::size_t k = 0;
     for (const auto& [folder, entries] : byFolder) {
-        std::map<std::string, EntryState> listed;
-        const std::error_code ec = smbstore::listStates(folder, listed);
+        const auto& listed = lists[k].entries;
+        const std::error_code ec = lists[k++].error;
         for (const auto& [index, name] : entries) {
             const auto it = listed.find(name);
             if (ec || it == listed.end())

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace platform::smbstore {
 
@@ -37,6 +38,17 @@ std::error_code setWriteTime(const std::string& url, std::int64_t when, const En
 
 /// Every entry's word and last-write time from one listing of \p folderUrl, by escapedName().
 std::error_code listStates(const std::string& folderUrl, std::map<std::string, EntryState>& out);
+
+/// What listStatesMany() says of one folder.
+struct Listed {
+    std::error_code error;
+    std::map<std::string, EntryState> entries; ///< by escapedName()
+};
+
+/// listStates() of many folders, side by side in worker processes with a connection each: the
+/// round trips of one folder wait for those of the others no longer. \p out has one Listed per
+/// folder, in their order.
+void listStatesMany(const std::vector<std::string>& folders, std::vector<Listed>& out);
 
 /// The entries of a folder on a share, with the kind the server's listing gives.
 class Listing {

@@ -232,6 +232,28 @@ TEST_F(Samba, AShareFolderIsListedByTheServerWithoutDotNamesOrLinksOut) {
     std::sort(seen.begin(), seen.end());
     EXPECT_EQ(seen, (std::vector<std::string>{row("a.txt"), row("ordner").native() + "/",
                                               row("ordner/b.txt")}));
+
+    // A check reads many folders side by side, in processes of its own: the same states as one
+    // by one, and a folder gone meanwhile fails its rows only.
+    std::vector<fs::path> rows{row("a.txt"), row("ordner"), row("weg/x.txt")};
+    for (int d = 0; d < 9; ++d) {
+        ::chmod(dir.folder("share/d" + std::to_string(d)).c_str(), 0777);
+        localFile("d" + std::to_string(d) + "/f.txt");
+        ASSERT_FALSE(writeAttributes(share / ("d" + std::to_string(d) + "/f.txt"),
+                                     d % 2 ? attr::Hidden : attr::System));
+        rows.push_back(row("d" + std::to_string(d) + "/f.txt"));
+    }
+    std::size_t answered = 0;
+    queryEntries(
+        rows.size(), [&](std::size_t i) { return rows[i]; },
+        [&](std::size_t i, std::error_code ec, const EntryState& batch) {
+            ++answered;
+            EntryState single;
+            EXPECT_EQ(ec, queryEntry(rows[i], single)) << rows[i];
+            EXPECT_EQ(batch.attributes & 0x37, ec ? 0 : single.attributes & 0x37) << rows[i];
+            EXPECT_EQ(batch.lastWrite, ec ? 0 : single.lastWrite) << rows[i];
+        });
+    EXPECT_EQ(answered, rows.size());
 }
 
 // The password share: the window is asked once, again after a wrong answer, and not at all
