@@ -4,15 +4,18 @@
 
 #include "app/shellopen.h"
 #include "apply/attributeword.h"
+#include "apply/sharebatch.h"
 #include "filelist/folderexpansion.h"
 #include "info/maker.h"
 #include "info/programfolder.h"
 #include "platform/fileservices.h"
+#include "platform/shareaddress.h"
 #include "platform/signin.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <numeric>
+#include <type_traits>
 
 namespace app {
 
@@ -490,6 +493,21 @@ void Form1::SetNewAttributes() {
     lastRepaint_ = {};
     platform::signin::forgetCancelled();
 
+    // The marked rows on shares go to worker processes at once; the loop below takes their
+    // results in its own order, so a failure asks at its row as for any other.
+    std::unique_ptr<apply::ShareBatch> batch;
+    const auto onShare = [](const auto& path) { // generic: Windows paths are no share rows
+        if constexpr (std::is_same_v<filelist::PathString, std::string>)
+            return platform::share::isShare(path);
+        return false;
+    };
+    std::vector<std::pair<std::size_t, std::filesystem::path>> shareRows;
+    for (std::size_t i = n; i >= 1; --i)
+        if (rows_.at(i - 1).marked && onShare(rows_.at(i - 1).path))
+            shareRows.emplace_back(i, rows_.at(i - 1).path);
+    if (shareRows.size() > 1)
+        batch = apply::ShareBatch::start(shareRows, boxes, touching ? &moment : nullptr);
+
     bool aborted = false;
     int notSignedIn = 0; // rows of shares whose sign-in was cancelled: skipped without a question
     for (std::size_t i = n; i >= 1; --i) {
@@ -500,9 +518,16 @@ void Form1::SetNewAttributes() {
             continue;
         const std::filesystem::path path(row.path);
         apply::RowFailure failure;
-        const bool done = apply::ApplyRow(
-            path, boxes, touching ? &moment : nullptr,
-            [&] { UserInfo("Attribute werden übertragen: " + shown(row.path)); }, failure);
+        const auto announce = [&] { UserInfo("Attribute werden übertragen: " + shown(row.path)); };
+        bool done = false;
+        if (batch && onShare(row.path)) {
+            announce();
+            auto result = batch->take(i, [&] { showProgress(false); });
+            done = result.done;
+            failure = std::move(result.failure);
+        } else {
+            done = apply::ApplyRow(path, boxes, touching ? &moment : nullptr, announce, failure);
+        }
         if (done)
             continue;
         if (failure.ec == platform::Refusal::SignInCancelled) {
@@ -514,7 +539,12 @@ void Form1::SetNewAttributes() {
                                  platform::displayText(path) + "\r\rGrund:\r" +
                                  apply::ReasonLine(failure) + "\r\rMöchten Sie fortsetzen?";
         if (toolkit_.messageBox(text, MessageStyle::YesNoStop, ProgramTitle) == MessageAnswer::No) {
-            UserInfo("Abgebrochen");
+            // Rows above that the workers had written already are put back as they were.
+            const int left = batch ? batch->stopAndUndoAbove(i) : 0;
+            UserInfo(left == 0 ? std::string("Abgebrochen")
+                               : "Abgebrochen (" + std::to_string(left) +
+                                     (left == 1 ? " Eintrag" : " Einträge") +
+                                     " ließen sich nicht zurücksetzen)");
             aborted = true;
             break;
         }

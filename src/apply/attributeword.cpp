@@ -39,12 +39,14 @@ std::uint32_t NewAttributeWord(std::uint32_t old, const BoxValues& boxes) {
 
 bool ApplyRow(const std::filesystem::path& path, const BoxValues& boxes,
               const platform::LocalTime* moment, const std::function<void()>& announce,
-              RowFailure& failure) {
+              RowFailure& failure, platform::EntryState* was) {
     failure = {};
     platform::PinnedEntry entry(path);
     platform::EntryState before;
     if ((failure.ec = entry.query(before)))
         return false;
+    if (was)
+        *was = before;
     announce();
     const bool touch = moment && !(before.attributes & platform::attr::Directory);
     std::error_code timeError;

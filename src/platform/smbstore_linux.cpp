@@ -300,6 +300,10 @@ std::string escaped(const std::string& text, const char* keep) {
 
 } // namespace
 
+void ownConnection() {
+    Session::get().becomeChild();
+}
+
 std::string escapedName(const std::string& name) {
     return escaped(name, "-._~");
 }

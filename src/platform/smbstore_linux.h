@@ -15,6 +15,10 @@
 
 namespace platform::smbstore {
 
+/// In a process forked to work beside the program: a connection of its own from now on (the
+/// parent's stay the parent's), with the sign-ins the parent had.
+void ownConnection();
+
 /// A name escaped as the library's URLs hold it.
 std::string escapedName(const std::string& name);
 

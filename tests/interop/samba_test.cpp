@@ -2,6 +2,7 @@
 #include "platform/fileservices.h"
 
 #include "apply/attributeword.h"
+#include "apply/sharebatch.h"
 #include "filelist/folderexpansion.h"
 #include "interop/interop.h"
 #include "platform/dosattrib.h"
@@ -320,6 +321,32 @@ TEST_F(Samba, APasswordToRememberGoesIntoTheKeyring) {
     EntryState state;
     ASSERT_FALSE(queryEntry(row("a.txt", "geheim"), state));
     EXPECT_EQ(keyringPassword("lookup").output, "pw");
+}
+
+// The run's worker processes write the rows side by side; the run takes their results from the
+// bottom up, and after "Nein" at a failed row no row above it stays changed.
+TEST_F(Samba, AfterNoAtAShareRowNoRowAboveItStaysChanged) {
+    std::vector<std::pair<std::size_t, fs::path>> rows; // from the bottom of the list up
+    for (std::size_t k = 20; k >= 1; --k) {
+        const std::string name = "f" + std::to_string(k) + ".txt";
+        localFile(name);
+        rows.emplace_back(k, row(name));
+    }
+    ASSERT_EQ(::chown((share / "f10.txt").c_str(), 0, 0), 0); // not the guest's: refused
+    using apply::Tri::Grayed, apply::Tri::Checked;
+    const auto batch = apply::ShareBatch::start(rows, {Grayed, Grayed, Grayed, Checked}, nullptr);
+    ASSERT_TRUE(batch);
+    for (const auto& [k, path] : rows) {
+        const auto result = batch->take(k, {});
+        EXPECT_EQ(result.done, k != 10) << k;
+        if (!result.done) {
+            EXPECT_EQ(result.failure.ec, std::errc::permission_denied);
+            EXPECT_EQ(batch->stopAndUndoAbove(k), 0);
+            break;
+        }
+    }
+    for (std::size_t k = 1; k <= 20; ++k)
+        EXPECT_EQ(attributes("f" + std::to_string(k) + ".txt") & 0x2, k > 10 ? 0x2 : 0) << k;
 }
 
 // The server gone in the middle: each call fails within the library's timeout, nothing hangs.

@@ -1,0 +1,41 @@
+// The rows of a run that lie on SMB shares, written side by side by worker processes with a
+// connection each (Linux): on a share the round trips, not the disk, set the pace, and Samba's
+// client library is not safe across threads. The run still takes the rows' results in its own
+// order, from the bottom up, and asks at a failed row as it does for any row.
+#pragma once
+
+#include "apply/attributeword.h"
+
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace apply {
+
+class ShareBatch {
+public:
+    struct Result {
+        bool done = false;
+        RowFailure failure;
+        platform::EntryState before; ///< what the entry had, where it could be read
+    };
+
+    /// Starts the workers on \p rows (each a row's number and path), which they take in the
+    /// order given; nullptr where this system writes shares itself.
+    static std::unique_ptr<ShareBatch>
+    start(const std::vector<std::pair<std::size_t, std::filesystem::path>>& rows,
+          const BoxValues& boxes, const platform::LocalTime* moment);
+    virtual ~ShareBatch() = default;
+
+    /// The result of row \p row, waiting for it; \p wait runs while nothing has come.
+    virtual Result take(std::size_t row, const std::function<void()>& wait) = 0;
+
+    /// Stops the workers after the rows they are writing, and puts the rows they finished whose
+    /// number is below \p row (above it in the list) back as they were. Returns how many could
+    /// not be put back.
+    virtual int stopAndUndoAbove(std::size_t row) = 0;
+};
+
+} // namespace apply
