@@ -2,6 +2,8 @@
 
 #include "platform/fileservices.h"
 
+#include <filesystem>
+#include <memory>
 #include <utility>
 
 namespace expansion {
@@ -93,8 +95,8 @@ PathString WithSeparator(const PathString& folder) {
 
 bool DroppedFolderGetsOwnRow(const PathString& folder) {
 #ifdef _WIN32
-    const bool driveRoot = (folder.size() == 2 || (folder.size() == 3 && isSeparator(folder[2]))) &&
-                           folder[1] == L':';
+    const bool driveRoot =
+        (folder.size() == 2 || (folder.size() == 3 && isSeparator(folder[2]))) && folder[1] == L':';
     return !driveRoot;
 #else
     return folder.find_first_not_of('/') != PathString::npos;
@@ -110,12 +112,27 @@ bool NameIsUsable(const PathString& name) {
 #endif
 }
 
+namespace {
+
+// The subfolders just found will be listed next: the file layer may list them now, side by side.
+void ahead(const std::vector<Pending>& pending) {
+    std::vector<std::filesystem::path> folders;
+    for (const Pending& p : pending)
+        folders.emplace_back(p.path);
+    platform::prefetchFolders(folders);
+}
+
+} // namespace
+
 Found CollectFolder(const PathString& folder, const CollectHooks& hooks) {
     Found found;
+    // What was listed ahead and not entered (the expansion stopped) is not kept.
+    const std::shared_ptr<void> forget(nullptr, [](void*) { platform::prefetchFolders({}, true); });
     // One pending stack per folder being visited, as a recursion would hold them, but on the
     // heap: a deep tree cannot exhaust the call stack.
     std::vector<std::vector<Pending>> stacks;
     stacks.push_back(listFolder(folder, {}, hooks, found));
+    ahead(stacks.back());
     while (!stacks.empty()) {
         if (hooks.stop && hooks.stop())
             return found;
@@ -127,6 +144,7 @@ Found CollectFolder(const PathString& folder, const CollectHooks& hooks) {
         const Pending next = std::move(top.back());
         top.pop_back();
         stacks.push_back(listFolder(next.path, next.id, hooks, found));
+        ahead(stacks.back());
     }
     return found;
 }

@@ -119,6 +119,11 @@ void queryEntries(
     std::size_t count, const std::function<fs::path(std::size_t)>& pathOf,
     const std::function<void(std::size_t, std::error_code, const EntryState&)>& result);
 
+/// Tells the file layer which folders will be listed next: where the platform can, it lists
+/// them now, side by side (folders on a share, whose listings wait for the network). With
+/// \p forget, drops what was listed ahead and not taken.
+void prefetchFolders(const std::vector<fs::path>& folders, bool forget = false);
+
 /// The attribute word of \p p (queryEntry without the time).
 std::error_code readAttributes(const fs::path& p, std::uint32_t& word);
 

@@ -814,6 +814,19 @@ void queryEntries(
     }
 }
 
+void prefetchFolders(const std::vector<fs::path>& folders, bool forget) {
+    if (forget) {
+        smbstore::forgetPrefetched();
+        return;
+    }
+    std::vector<std::string> urls;
+    for (const fs::path& folder : folders)
+        if (share::isShare(folder.native()))
+            if (const auto address = share::fromRow(folder.native()))
+                urls.push_back(smbstore::urlOf(*address));
+    smbstore::prefetch(urls);
+}
+
 std::error_code readAttributes(const fs::path& p, std::uint32_t& word) {
     EntryState state;
     if (auto ec = queryEntry(p, state))

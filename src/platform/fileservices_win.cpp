@@ -388,6 +388,10 @@ void queryEntries(
     }
 }
 
+void prefetchFolders(const std::vector<fs::path>&, bool) {
+    // The redirector lists a share's folders itself.
+}
+
 std::error_code readAttributes(const fs::path& p, std::uint32_t& word) {
     EntryState state;
     if (auto ec = queryEntry(p, state))

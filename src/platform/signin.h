@@ -13,8 +13,8 @@ namespace platform::signin {
 struct Question {
     std::string server, share; ///< what the box names: "smb://server[:port]/share"
     int port = 0;
-    std::string user, domain;  ///< proposed: from the address or the last answer
-    bool again = false;        ///< the last answer was refused by the server
+    std::string user, domain; ///< proposed: from the address or the last answer
+    bool again = false;       ///< the last answer was refused by the server
 };
 
 struct Answer {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -500,11 +501,48 @@ void listStatesMany(const std::vector<std::string>& folders, std::vector<Listed>
     }
 }
 
+namespace {
+
+// Listings made ahead, side by side, for the folders an expansion will enter next; each is
+// taken once.
+std::map<std::string, Listed>& prefetched() {
+    static std::map<std::string, Listed> listed;
+    return listed;
+}
+
+} // namespace
+
+void prefetch(const std::vector<std::string>& folderUrls) {
+    std::vector<std::string> wanted;
+    for (const std::string& url : folderUrls)
+        if (!prefetched().contains(url))
+            wanted.push_back(url);
+    if (wanted.size() < 2) // one folder is listed as fast when it is entered
+        return;
+    std::vector<Listed> lists;
+    listStatesMany(wanted, lists);
+    for (std::size_t i = 0; i < wanted.size(); ++i)
+        prefetched()[wanted[i]] = std::move(lists[i]);
+}
+
+void forgetPrefetched() {
+    prefetched().clear();
+}
+
 struct Listing::Impl {
     SMBCFILE* dir = nullptr;
+    std::optional<Listed> ahead; // made by prefetch()
+    std::map<std::string, EntryState>::const_iterator at;
 };
 
 Listing::Listing(const std::string& url) : impl_(std::make_unique<Impl>()) {
+    if (const auto it = prefetched().find(url); it != prefetched().end()) {
+        impl_->ahead = std::move(it->second);
+        prefetched().erase(it);
+        impl_->at = impl_->ahead->entries.begin();
+        error_ = impl_->ahead->error;
+        return;
+    }
     error_ = signedIn(url, [&]() -> std::error_code {
         Session& s = Session::get();
         std::lock_guard lock(s.mutex);
@@ -529,6 +567,19 @@ bool Listing::next(FolderEntry& entry) {
 }
 
 bool Listing::lastAttributes(FolderEntry& entry, std::uint32_t& word) {
+    if (impl_->ahead) {
+        if (impl_->at == impl_->ahead->entries.end())
+            return false;
+        entry.name = share::decodeEscapes(impl_->at->first);
+        entry.id = {};
+        word = impl_->at->second.attributes;
+        lastWrite_ = impl_->at->second.lastWrite;
+        entry.kind = word & ReparsePoint      ? EntryKind::Link
+                     : word & attr::Directory ? EntryKind::Directory
+                                              : EntryKind::File;
+        ++impl_->at;
+        return true;
+    }
     if (!impl_->dir)
         return false;
     Session& s = Session::get();

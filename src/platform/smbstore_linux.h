@@ -54,6 +54,11 @@ struct Listed {
 /// folder, in their order.
 void listStatesMany(const std::vector<std::string>& folders, std::vector<Listed>& out);
 
+/// Lists \p folderUrls side by side now (listStatesMany), so that a Listing of each later
+/// takes what was listed instead of asking the server; each is taken once.
+void prefetch(const std::vector<std::string>& folderUrls);
+void forgetPrefetched();
+
 /// The entries of a folder on a share, with the kind the server's listing gives.
 class Listing {
 public:
