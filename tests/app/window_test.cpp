@@ -142,7 +142,6 @@ private slots:
         w.Btn(2)->setFocus();
         QTest::keyClick(w.Btn(2), Qt::Key_Return);
         QCOMPARE(f.panel(1), QStringLiteral("1 Datei, davon 0 ausgewählt"));
-
     }
 
     void boxesAreGermanAndOwnedByTheWindow() {
@@ -176,6 +175,26 @@ private slots:
         ask(MessageStyle::YesNoStop, Qt::Key_N, MessageAnswer::No, {"&Ja", "&Nein"});
         ask(MessageStyle::YesNoStop, Qt::Key_J, MessageAnswer::Yes, {"&Ja", "&Nein"});
         ask(MessageStyle::OkPlain, 0, MessageAnswer::Ok, {"OK"});
+
+        // A share's sign-in: proposed user, what is typed, "Kennwort merken"; "Abbrechen" is none.
+        for (const bool cancel : {false, true}) {
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                QVERIFY(box && box->parentWidget() == &owner);
+                QVERIFY(box->findChild<QLabel*>()->text().contains("smb://nas:4450/daten"));
+                const auto fields = box->findChildren<QLineEdit*>();
+                QCOMPARE(fields.at(0)->text(), QStringLiteral("anna"));
+                fields.at(2)->setText(QStringLiteral("geheim"));
+                box->findChild<QCheckBox*>()->setChecked(true);
+                for (QPushButton* button : box->findChildren<QPushButton*>())
+                    if (button->text() == (cancel ? "Abbrechen" : "OK"))
+                        button->click();
+            });
+            const auto answer = toolkit.askSignIn({"nas", "daten", 4450, "anna", "", false});
+            QCOMPARE(answer.has_value(), !cancel);
+            QVERIFY(cancel ||
+                    (answer->user == "anna" && answer->password == "geheim" && answer->remember));
+        }
     }
 
     void screenReadersHearNamesAndStates() {
