@@ -1,7 +1,8 @@
 #include "app/shellopen.h"
 
-#include "platform/fileservices.h"
 #include "app/toolkit.h"
+#include "platform/fileservices.h"
+#include "platform/shareaddress.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -65,26 +66,6 @@ bool startsWithHost(std::string_view target) {
     return true;
 }
 
-// Percent-encodes every byte but the unreserved ones and the path's "/" and ":" (the latter
-// for a drive letter), so the URL carries the path's bytes exactly.
-std::string percentEncoded(std::string_view bytes) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    std::string encoded;
-    encoded.reserve(bytes.size());
-    for (const char c : bytes) {
-        if (isAsciiAlnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/' ||
-            c == ':') {
-            encoded += c;
-        } else {
-            const auto byte = static_cast<unsigned char>(c);
-            encoded += '%';
-            encoded += hex[byte >> 4];
-            encoded += hex[byte & 0xF];
-        }
-    }
-    return encoded;
-}
-
 // The path with "/" between its parts, made absolute against the current folder.
 std::string absoluteGenericPath(const std::string& target) {
     const bool windows = platform::separator() == "\\";
@@ -111,8 +92,9 @@ std::string fileUrl(const std::string& target) {
     const std::string path = absoluteGenericPath(target);
     // A network path "//server/share/…" names the URL's host; "/…" and "C:/…" have none.
     if (path.starts_with("//"))
-        return "file:" + percentEncoded(path);
-    return (path.starts_with('/') ? "file://" : "file:///") + percentEncoded(path);
+        return "file:" + platform::share::encodeEscapes(path, "/:");
+    return (path.starts_with('/') ? "file://" : "file:///") +
+           platform::share::encodeEscapes(path, "/:");
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "platform/dosattrib.h"
 
+#include "platform/hexdigit.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -23,16 +25,6 @@ void appendLE(std::string& out, std::uint64_t v, int bytes) {
 
 std::size_t alignUp(std::size_t offset, std::size_t to) {
     return (offset + to - 1) / to * to;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // Reads the text the way Samba's sscanf("%x") does: leading blanks, an optional 0x, then hex

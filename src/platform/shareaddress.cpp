@@ -1,20 +1,12 @@
 #include "platform/shareaddress.h"
 
+#include "platform/hexdigit.h"
+
 #include <charconv>
 
 namespace platform::share {
 
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size())
@@ -97,8 +89,8 @@ std::string decodeEscapes(std::string_view text) {
     bytes.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            const int hi = hexValue(text[i + 1]);
-            const int lo = hexValue(text[i + 2]);
+            const int hi = hexDigit(text[i + 1]);
+            const int lo = hexDigit(text[i + 2]);
             if (hi >= 0 && lo >= 0) {
                 bytes.push_back(char(hi * 16 + lo));
                 i += 2;
@@ -108,6 +100,24 @@ std::string decodeEscapes(std::string_view text) {
         bytes.push_back(text[i]);
     }
     return bytes;
+}
+
+std::string encodeEscapes(std::string_view bytes, std::string_view keep) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        // ASCII only: a locale's letters beyond it are bytes like any other here.
+        const bool alnum = (byte >= '0' && byte <= '9') || (byte >= 'a' && byte <= 'z') ||
+                           (byte >= 'A' && byte <= 'Z');
+        if (alnum || std::string_view("-._~").find(c) != std::string_view::npos ||
+            keep.find(c) != std::string_view::npos)
+            out += c;
+        else
+            out += {'%', Hex[byte >> 4], Hex[byte & 15]};
+    }
+    return out;
 }
 
 std::optional<Address> fromUri(std::string_view uri) {

@@ -21,6 +21,10 @@ struct Address {
 /// two hexadecimal digits stays as it is.
 std::string decodeEscapes(std::string_view text);
 
+/// \p bytes with every byte but ASCII letters and digits, "-._~" and those in \p keep escaped
+/// as %XX, so that a URI carries them exactly.
+std::string encodeEscapes(std::string_view bytes, std::string_view keep = {});
+
 /// The address an "smb://[domain;][user[:password]@]server[:port]/share[/path]" URI names,
 /// escapes decoded; the password is dropped (it is asked for, never kept in a row). A URI
 /// without a share, with a NUL in a name or with a "." or ".." name names no file.

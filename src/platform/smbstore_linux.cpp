@@ -88,7 +88,11 @@ public:
     }
     // In a child forked to work beside this process: a connection of its own. The parent's
     // context is left as it is (its connections are the parent's).
-    void becomeChild() { ctx_ = makeContext(); }
+    void becomeChild() {
+        ctx_ = makeContext();
+        child = true;
+    }
+    bool child = false;
     std::mutex mutex;
     // Shares reached at least once: a refusal there is the entry's, not the sign-in's.
     std::set<std::string> reached;
@@ -205,7 +209,7 @@ template <class Op> std::error_code signedIn(const std::string& url, Op op) {
         if (!refusedSignIn(ec) || s.reached.contains(key))
             return ec;
         const auto known = signIns().find(key);
-        if (s.keyringTried.insert(key).second) {
+        if (!s.child && s.keyringTried.insert(key).second) {
             if (auto saved =
                     keyring::find(address->server, address->user, address->domain, address->port)) {
                 signIns()[key] = *saved;
@@ -286,39 +290,28 @@ std::error_code set(const std::string& url, const char* name, const std::string&
     return signedIn(url, [&] { return setOnce(url, name, value); });
 }
 
-// Names in the library's URL are escaped as in any URI.
-std::string escaped(const std::string& text, const char* keep) {
-    static const char Hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const unsigned char c : text) {
-        if (std::isalnum(c) || std::strchr(keep, c))
-            out += char(c);
-        else
-            out += {'%', Hex[c >> 4], Hex[c & 15]};
-    }
-    return out;
-}
-
 } // namespace
 
 void ownConnection() {
+    // Nobody can be asked from here: the window and the keyring's bus are the parent's.
+    signin::setAsker(nullptr);
     Session::get().becomeChild();
 }
 
 std::string escapedName(const std::string& name) {
-    return escaped(name, "-._~");
+    return share::encodeEscapes(name);
 }
 
 std::string urlOf(const share::Address& a) {
     std::string url = "smb://";
     if (!a.domain.empty())
-        url += escaped(a.domain, "-._~") + ";";
+        url += share::encodeEscapes(a.domain) + ";";
     if (!a.user.empty())
-        url += escaped(a.user, "-._~") + "@";
+        url += share::encodeEscapes(a.user) + "@";
     url += a.server;
     if (a.port)
         url += ":" + std::to_string(a.port);
-    return url + "/" + escaped(a.share, "-._~$") + escaped(a.path, "-._~/");
+    return url + "/" + share::encodeEscapes(a.share, "$") + share::encodeEscapes(a.path, "/");
 }
 
 std::error_code query(const std::string& url, EntryState& out) {
@@ -390,11 +383,12 @@ constexpr std::size_t ListingWorkers = 12;
 
 // A worker's lines: "E <folder> <name> <word> <time>" per entry, "F <folder> <errno>" per
 // folder that failed. Names are URL-escaped: no blanks, no line breaks.
-void listInChild(const std::vector<std::string>& folders, std::size_t first, std::size_t step,
-                 int out) {
-    Session::get().becomeChild();
+void listInChild(const std::vector<std::string>& folders, const std::vector<std::size_t>& rest,
+                 std::size_t first, std::size_t step, int out) {
+    ownConnection();
     std::string text;
-    for (std::size_t i = first; i < folders.size(); i += step) {
+    for (std::size_t k = first; k < rest.size(); k += step) {
+        const std::size_t i = rest[k];
         std::map<std::string, EntryState> listed;
         if (const auto ec = listStates(folders[i], listed)) {
             text += "F " + std::to_string(i) + " " + std::to_string(ec.value()) + "\n";
@@ -418,10 +412,18 @@ void listStatesMany(const std::vector<std::string>& folders, std::vector<Listed>
     out.assign(folders.size(), {});
     if (folders.empty())
         return;
-    // The first folder here: it signs in where the share wants it, and the workers inherit that.
-    out[0].error = listStates(folders[0], out[0].entries);
-    const std::size_t rest = folders.size() - 1;
-    const std::size_t workers = std::min(ListingWorkers, (rest + 3) / 4);
+    // The first folder of each share here: it signs in where the share wants it (a worker cannot
+    // ask), and the workers inherit that.
+    std::set<std::string> shares;
+    std::vector<std::size_t> rest;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        const auto address = share::fromUri(folders[i]);
+        if (shares.insert(address ? address->server + "/" + address->share : folders[i]).second)
+            out[i].error = listStates(folders[i], out[i].entries);
+        else
+            rest.push_back(i);
+    }
+    const std::size_t workers = std::min(ListingWorkers, (rest.size() + 3) / 4);
     struct Child {
         pid_t pid = -1;
         int fd = -1;
@@ -435,7 +437,7 @@ void listStatesMany(const std::vector<std::string>& folders, std::vector<Listed>
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::close(ends[0]);
-            listInChild(folders, 1 + w, workers, ends[1]);
+            listInChild(folders, rest, w, workers, ends[1]);
             ::_exit(0);
         }
         ::close(ends[1]);
@@ -446,13 +448,9 @@ void listStatesMany(const std::vector<std::string>& folders, std::vector<Listed>
         children.push_back({pid, ends[0], {}});
     }
     // What no worker took (none could be started) is listed here.
-    std::vector<bool> taken(folders.size(), false);
-    for (std::size_t w = 0; w < children.size(); ++w)
-        for (std::size_t i = 1 + w; i < folders.size(); i += workers)
-            taken[i] = true;
-    for (std::size_t i = 1; i < folders.size(); ++i)
-        if (!taken[i])
-            out[i].error = listStates(folders[i], out[i].entries);
+    for (std::size_t k = 0; k < rest.size(); ++k)
+        if (k % workers >= children.size())
+            out[rest[k]].error = listStates(folders[rest[k]], out[rest[k]].entries);
     std::vector<pollfd> open;
     for (const Child& c : children)
         open.push_back({c.fd, POLLIN, 0});
@@ -495,9 +493,8 @@ void listStatesMany(const std::vector<std::string>& folders, std::vector<Listed>
         }
         // A worker that died says nothing of its folders: they fail rather than look empty.
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-            for (std::size_t i = 1 + std::size_t(&c - children.data()); i < out.size();
-                 i += workers)
-                out[i].error = {EIO, std::generic_category()};
+            for (std::size_t k = std::size_t(&c - children.data()); k < rest.size(); k += workers)
+                out[rest[k]].error = {EIO, std::generic_category()};
     }
 }
 

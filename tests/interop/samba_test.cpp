@@ -259,8 +259,17 @@ TEST_F(Samba, AShareFolderIsListedByTheServerWithoutDotNamesOrLinksOut) {
 
 // The password share: the window is asked once, again after a wrong answer, and not at all
 // for the rest of the run once cancelled.
+// A check over rows of both shares, in folders listed side by side: the password share is asked
+// for once (again after a wrong answer), and every row is read.
 TEST_F(Samba, APasswordShareAsksTheWindowOnceAndAgainAfterAWrongAnswer) {
-    dir.file("geheim/a.txt", "a");
+    localFile("a.txt");
+    std::vector<fs::path> rows{row("a.txt")};
+    for (int d = 0; d < 6; ++d) {
+        const std::string name = "g" + std::to_string(d) + "/a.txt";
+        dir.folder("geheim/g" + std::to_string(d));
+        dir.file("geheim/" + name, "a");
+        rows.push_back(row(name, "geheim"));
+    }
     std::vector<platform::signin::Question> asked;
     std::vector<std::string> answers{"falsch", "pw"};
     platform::signin::setAsker([&](const platform::signin::Question& q) {
@@ -268,9 +277,14 @@ TEST_F(Samba, APasswordShareAsksTheWindowOnceAndAgainAfterAWrongAnswer) {
         return std::optional<platform::signin::Answer>(
             {"root", "", answers[std::min(asked.size(), answers.size()) - 1], false});
     });
-    EntryState state;
-    EXPECT_FALSE(queryEntry(row("a.txt", "geheim"), state));
-    EXPECT_FALSE(queryEntry(row("a.txt", "geheim"), state));
+    std::size_t read = 0;
+    queryEntries(
+        rows.size(), [&](std::size_t i) { return rows[i]; },
+        [&](std::size_t i, std::error_code ec, const EntryState&) {
+            EXPECT_FALSE(ec) << rows[i] << ": " << ec.message();
+            read += !ec;
+        });
+    EXPECT_EQ(read, rows.size());
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0].share, "geheim");
     EXPECT_FALSE(asked[0].again);
