@@ -55,8 +55,11 @@ void Form1::Form_Load() {
 // ---------------------------------------------------------------- commands
 
 void Form1::Btn_Click(int index) {
-    // Nothing that changes files or the list runs while a drop is being entered.
+    // Nothing that changes files or the list runs while a drop is being entered; during a run
+    // only "&Ende" is taken.
     if (dropping_ && (index == ClearList || index == RemoveMarked || index == Start))
+        return;
+    if (running_ && index != End)
         return;
     switch (index) {
     case ClearList:
@@ -98,6 +101,8 @@ void Form1::Btn_Click(int index) {
 }
 
 void Form1::AttribChk_Click(int index) {
+    if (running_)
+        return;
     // Empty and ticked alternate; grayed ("leave as each entry has it") comes back only to a
     // box the situation check preset grayed, so that a click can be undone.
     const auto k = std::size_t(index - 1);
@@ -125,6 +130,8 @@ void Form1::UserInfoLeereListe() {
 // ---------------------------------------------------------------- situation check
 
 void Form1::ChkSituation() {
+    if (running_) // the run checks when it is done
+        return;
     checkPending_ = false;
     ui_.setPointer(Pointer::Hourglass);
     ui_.listRowsInserted();
@@ -181,6 +188,8 @@ void Form1::ChkSituation() {
                 std::to_string(n) + (n == 1 ? " Datei" : " Dateien") + ", davon " +
                     std::to_string(selected) + " ausgewählt");
     ui_.setPointer(Pointer::Default);
+    // The worker processes of a run on share rows connect while the user looks at the list.
+    toolkit_.later([] { platform::warmShares(); });
 }
 
 // ---------------------------------------------------------------- list rows
@@ -256,7 +265,7 @@ void Form1::setCommandsDuringDrop() {
 }
 
 void Form1::Liste_OLEDragDrop(std::vector<filelist::PathString> names) {
-    if (dropping_)
+    if (dropping_ || running_)
         return;
     // Only the names are taken now; the drop event returns and the file manager is free
     // while the names are entered.
@@ -416,8 +425,8 @@ void Form1::checkIfPending() {
 }
 
 void Form1::Liste_ColumnClick(int column) {
-    // Sorting during a drop would move the row the drop is about to address.
-    if (dropping_)
+    // Sorting during a drop or a run would move the row it is about to address.
+    if (dropping_ || running_)
         return;
     if (column == lastSortColumn_) {
         sortOrder_ = (sortOrder_ + 1) % 2;
@@ -477,6 +486,18 @@ void Form1::showProgress(bool force) {
     }
 }
 
+void Form1::setControlsDuringRun(bool enabled) {
+    ui_.listAcceptDrops(enabled);
+    ui_.enable(Ctl::Liste, 0, enabled);
+    for (int index : {ClearList, SelectAll, SelectNone, InvertMarks, RemoveMarked, Info, Start})
+        ui_.enable(Ctl::Btn, index, enabled);
+    for (int k = 1; k <= 4; ++k)
+        ui_.enable(Ctl::AttribChk, k, enabled);
+    ui_.enable(Ctl::TouchChk, 0, enabled);
+    for (int i = 0; i < 6; ++i)
+        ui_.enable(Ctl::DateTime, i, enabled && touching_);
+}
+
 void Form1::SetNewAttributes() {
     // A marking changed by keys a moment ago: the boxes are preset for it first, so that a run
     // never applies boxes that describe other rows.
@@ -505,8 +526,13 @@ void Form1::SetNewAttributes() {
     for (std::size_t i = n; i >= 1; --i)
         if (rows_.at(i - 1).marked && onShare(rows_.at(i - 1).path))
             shareRows.emplace_back(i, rows_.at(i - 1).path);
-    if (shareRows.size() > 1)
+    if (shareRows.size() > 1) {
+        // While the workers write, the window takes events: it repaints, moves, and "&Ende"
+        // ends the run and the program. Nothing else may change the rows meanwhile.
+        running_ = true;
+        setControlsDuringRun(false);
         batch = apply::ShareBatch::start(shareRows, boxes, touching ? &moment : nullptr);
+    }
 
     bool aborted = false;
     int notSignedIn = 0; // rows of shares whose sign-in was cancelled: skipped without a question
@@ -522,7 +548,15 @@ void Form1::SetNewAttributes() {
         bool done = false;
         if (batch && onShare(row.path)) {
             announce();
-            auto result = batch->take(i, [&] { showProgress(false); });
+            auto result = batch->take(i, [&] {
+                showProgress(false);
+                toolkit_.yield();
+                return !ending_;
+            });
+            if (ending_) {
+                batch->abandon();
+                break;
+            }
             done = result.done;
             failure = std::move(result.failure);
         } else {
@@ -549,6 +583,12 @@ void Form1::SetNewAttributes() {
             break;
         }
     }
+    if (running_) {
+        running_ = false;
+        setControlsDuringRun(true);
+    }
+    if (ending_) // "&Ende" during the run: the window is gone
+        return;
     if (!aborted && notSignedIn == 0)
         UserInfo("Fertig");
     else if (!aborted)

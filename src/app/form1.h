@@ -103,6 +103,7 @@ private:
     void enterDroppedName(filelist::PathString name);
     void showProgress(bool force);
     void setCommandsDuringDrop();
+    void setControlsDuringRun(bool enabled);
 
     FormControls& ui_;
     Toolkit& toolkit_;
@@ -123,6 +124,7 @@ private:
     std::int16_t lastSortColumn_ = 0;
     bool dropping_ = false;
     bool ending_ = false;
+    bool running_ = false; // an apply run takes window events (share rows)
     std::size_t skipped_ = 0;
     std::chrono::steady_clock::time_point lastPublish_{};
     std::chrono::steady_clock::time_point lastRepaint_{};

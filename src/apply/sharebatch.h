@@ -29,8 +29,12 @@ public:
           const BoxValues& boxes, const platform::LocalTime* moment);
     virtual ~ShareBatch() = default;
 
-    /// The result of row \p row, waiting for it; \p wait runs while nothing has come.
-    virtual Result take(std::size_t row, const std::function<void()>& wait) = 0;
+    /// The result of row \p row, waiting for it; \p wait runs while nothing has come, and
+    /// its false gives up waiting (the row then fails with ECANCELED).
+    virtual Result take(std::size_t row, const std::function<bool()>& wait) = 0;
+
+    /// Ends the workers at once, without waiting for what they write (the program ends).
+    virtual void abandon() = 0;
 
     /// Stops the workers after the rows they are writing, and puts the rows they finished whose
     /// number is below \p row (above it in the list) back as they were. Returns how many could

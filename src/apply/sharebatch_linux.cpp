@@ -1,240 +1,281 @@
 #include "apply/sharebatch.h"
 
 #include "platform/shareaddress.h"
-#include "platform/smbstore_linux.h"
+#include "platform/smbpool_linux.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <set>
-#include <sstream>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace apply {
 
 namespace {
 
-// More only wait for the CPU of a small machine; each holds a connection to the server.
-constexpr std::size_t MaxWorkers = 32;
+namespace smb = platform::smbstore;
+using platform::attr::Directory;
 
-// A result as one line: "row done category value step timeSet keptTime nowKind now word time".
-std::string lineOf(std::size_t row, const ShareBatch::Result& r) {
-    const std::error_code& ec = r.failure.ec;
-    const char category =
-        ec.category() == platform::make_error_code(platform::Refusal::NotKept).category() ? 'r'
-                                                                                          : 'g';
-    const auto& now = r.failure.attributesNow;
-    std::ostringstream line;
-    line << row << ' ' << r.done << ' ' << category << ' ' << ec.value() << ' '
-         << int(r.failure.step) << ' ' << r.failure.timeSet << ' ' << r.failure.keptTime << ' '
-         << (!now    ? 0
-             : !*now ? 1
-                     : 2)
-         << ' ' << (now && *now ? **now : 0u) << ' ' << r.before.attributes << ' '
-         << r.before.lastWrite << '\n';
-    return line.str();
+constexpr std::uint32_t Classic = platform::attr::ReadOnly | platform::attr::Hidden |
+                                  platform::attr::System | platform::attr::Archive;
+constexpr std::uint32_t Normal = 0x80;
+
+std::error_code errorOf(int value) {
+    return {value, std::generic_category()};
 }
 
-bool parse(const std::string& text, std::size_t& row, ShareBatch::Result& r) {
-    std::istringstream line(text);
-    char category = 'g';
-    int value = 0, step = 0, nowKind = 0;
-    std::uint32_t now = 0;
-    if (!(line >> row >> r.done >> category >> value >> step >> r.failure.timeSet >>
-          r.failure.keptTime >> nowKind >> now >> r.before.attributes >> r.before.lastWrite))
-        return false;
-    r.failure.ec = category == 'r'
-                       ? platform::make_error_code(static_cast<platform::Refusal>(value))
-                       : std::error_code(value, std::generic_category());
-    if (!value)
-        r.failure.ec = {};
-    r.failure.step = static_cast<Step>(step);
-    if (nowKind == 1)
-        r.failure.attributesNow.emplace();
-    else if (nowKind == 2)
-        r.failure.attributesNow.emplace(now);
-    return true;
-}
-
-void writeAll(int fd, const std::string& text) {
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n <= 0)
-            return;
-        done += std::size_t(n);
-    }
-}
+// One row of the run, from its folder's listing to its verified result. A row's word and time
+// go in one request; the folder is listed again once its writes are back, and that listing says
+// whether the server kept them.
+struct Item {
+    enum State { Local, Queued, Written, Verifying, Finished };
+    std::filesystem::path path;
+    std::string url, folder, name;
+    State state = Local;
+    platform::EntryState before;
+    std::uint32_t word = 0;           // sent
+    std::optional<std::int64_t> when; // sent
+    smb::Pool::Ticket ticket = 0;
+    bool sent = false; // a write went out: the entry may have changed
+    ShareBatch::Result result;
+};
 
 class Batch : public ShareBatch {
 public:
     Batch(const std::vector<std::pair<std::size_t, std::filesystem::path>>& rows,
           const BoxValues& boxes, const platform::LocalTime* moment)
-        : touching_(moment != nullptr) {
-        for (const auto& [row, path] : rows)
-            paths_[row] = path;
-        const std::size_t count =
-            std::max<std::size_t>(1, std::min(MaxWorkers, (rows.size() + 1) / 2));
-        for (std::size_t w = 0; w < count; ++w) {
-            int results[2], go[2];
-            if (::pipe2(results, O_CLOEXEC) != 0)
-                break;
-            if (::pipe2(go, O_CLOEXEC) != 0) {
-                ::close(results[0]);
-                ::close(results[1]);
-                break;
-            }
-            const pid_t pid = ::fork();
-            if (pid == 0) {
-                ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-                ::close(results[0]);
-                ::close(go[1]);
-                platform::smbstore::ownConnection();
-                for (std::size_t k = w; k < rows.size(); k += count) {
-                    pollfd stop{go[0], POLLIN, 0};
-                    if (::poll(&stop, 1, 0) > 0) // the run closed it: stop after the last row
-                        break;
-                    Result r;
-                    r.done = ApplyRow(
-                        rows[k].second, boxes, moment, [] {}, r.failure, &r.before);
-                    writeAll(results[1], lineOf(rows[k].first, r));
-                }
-                ::_exit(0);
-            }
-            ::close(results[1]);
-            ::close(go[0]);
-            if (pid < 0) {
-                ::close(results[0]);
-                ::close(go[1]);
-                break;
-            }
-            workers_.push_back({pid, results[0], go[1], {}});
-        }
-        // Rows of a worker that could not be started are written here, when their turn comes.
-        for (std::size_t k = 0; k < rows.size(); ++k)
-            if (k % count >= workers_.size())
-                local_.insert(rows[k].first);
-        boxes_ = boxes;
-        if (moment)
+        : boxes_(boxes) {
+        std::int64_t when = 0;
+        if (moment) {
             moment_ = *moment;
+            std::time_t t = 0;
+            if (!platform::utcOf(*moment, t)) {
+                when = t;
+                touching_ = true;
+            } else {
+                localMoment_ = true; // each row reports the date in words, at its turn
+            }
+        }
+        std::vector<std::string> folders;
+        std::map<std::string, std::size_t> folderIndex;
+        for (const auto& [row, path] : rows) {
+            Item& item = items_[row];
+            item.path = path;
+            const auto address = platform::share::fromRow(path.native());
+            if (!address || address->path.empty() || localMoment_)
+                continue; // the share itself, or a row the file layer reports on alone
+            item.url = smb::urlOf(*address);
+            const std::size_t slash = item.url.rfind('/');
+            item.folder = item.url.substr(0, slash);
+            item.name = item.url.substr(slash + 1);
+            if (folderIndex.emplace(item.folder, folders.size()).second)
+                folders.push_back(item.folder);
+        }
+        // The words and times as they are now, by one listing per folder.
+        std::vector<smb::Listed> listed;
+        smb::listStatesMany(folders, listed);
+        smb::Pool& pool = smb::Pool::get();
+        pool.reserve(smb::Pool::workersFor(rows.size()));
+        for (const auto& [row, path] : rows) {
+            Item& item = items_[row];
+            if (item.url.empty())
+                continue;
+            const smb::Listed& folder = listed[folderIndex[item.folder]];
+            const auto it = folder.entries.find(item.name);
+            if (folder.error == platform::Refusal::SignInCancelled) {
+                finish(item, false, folder.error);
+                continue;
+            }
+            if (folder.error || it == folder.entries.end())
+                continue; // the file layer says why, at the row's turn
+            item.before = it->second;
+            item.word = (item.before.attributes & ~(Classic | Normal | Directory)) |
+                        (NewAttributeWord(item.before.attributes, boxes) & Classic);
+            if (touching_ && !(item.before.attributes & Directory))
+                item.when = when;
+            item.result.before = item.before;
+            if (item.word == (item.before.attributes & ~(Normal | Directory)) && !item.when) {
+                finish(item, true, {});
+                continue;
+            }
+            ++pending_[item.folder];
+            item.state = Item::Queued;
+            item.sent = true;
+            item.ticket = pool.write(item.url, item.word, item.when);
+            writing_[item.ticket] = row;
+        }
     }
 
     ~Batch() override { stop(); }
 
-    Result take(std::size_t row, const std::function<void()>& wait) override {
-        if (local_.contains(row)) {
+    Result take(std::size_t row, const std::function<bool()>& wait) override {
+        Item& item = items_[row];
+        if (item.state == Item::Local) {
             Result r;
             r.done = ApplyRow(
-                paths_[row], boxes_, touching_ ? &moment_ : nullptr, [] {}, r.failure, &r.before);
+                item.path, boxes_, touching_ || localMoment_ ? &moment_ : nullptr, [] {},
+                r.failure, &r.before);
             return r;
         }
-        while (!arrived_.contains(row)) {
-            if (!pump(50)) { // every worker has ended without this row
+        smb::Pool& pool = smb::Pool::get();
+        while (item.state != Item::Finished) {
+            if (item.state == Item::Written) // its folder's other rows come later: read it now
+                verify(item.folder);
+            pool.pump(50);
+            collect();
+            if (wait && !wait() && item.state != Item::Finished) {
                 Result r;
-                r.failure.ec = std::make_error_code(std::errc::io_error);
+                r.failure.ec = errorOf(ECANCELED);
                 return r;
             }
-            if (wait)
-                wait();
         }
-        Result r = std::move(arrived_[row]);
-        arrived_.erase(row);
-        return r;
+        return item.result;
+    }
+
+    void abandon() override {
+        smb::Pool::get().end();
+        writing_.clear();
+        checking_.clear();
     }
 
     int stopAndUndoAbove(std::size_t row) override {
         stop();
-        int failed = 0;
-        for (const auto& [k, r] : arrived_) {
-            if (k >= row || !r.done)
-                continue;
-            const auto address = platform::share::fromRow(paths_[k].native());
-            if (!address) {
-                ++failed;
-                continue;
+        // What went out for rows above is put back: their word and time as they were.
+        smb::Pool& pool = smb::Pool::get();
+        std::map<smb::Pool::Ticket, std::size_t> undoing;
+        for (auto& [k, item] : items_)
+            if (k < row && item.sent) {
+                item.state = Item::Queued;
+                item.word = item.before.attributes & ~(Normal | Directory);
+                item.when = item.when ? std::optional(item.before.lastWrite) : std::nullopt;
+                item.ticket = pool.write(item.url, item.word, item.when);
+                undoing[item.ticket] = k;
+                ++pending_[item.folder];
             }
-            const std::string url = platform::smbstore::urlOf(*address);
-            platform::EntryState now;
-            const bool folder = r.before.attributes & platform::attr::Directory;
-            if ((touching_ && !folder &&
-                 platform::smbstore::setWriteTime(url, r.before.lastWrite, r.before, now)) ||
-                platform::smbstore::writeWord(url, r.before.attributes, r.before.attributes))
-                ++failed;
-        }
-        arrived_.clear();
+        writing_ = undoing;
+        drain();
+        for (auto& [k, item] : items_)
+            if (item.state == Item::Written)
+                verify(item.folder);
+        drain();
+        int failed = 0;
+        for (const auto& [ticket, k] : undoing)
+            failed += items_[k].result.done ? 0 : 1;
         return failed;
     }
 
 private:
-    struct Worker {
-        pid_t pid;
-        int results, go;
-        std::string text;
-    };
-
-    // Reads what the workers sent, waiting up to \p ms; false when none is left to send more.
-    bool pump(int ms) {
-        std::vector<pollfd> fds;
-        for (const Worker& w : workers_)
-            if (w.results >= 0)
-                fds.push_back({w.results, POLLIN, 0});
-        if (fds.empty())
-            return false;
-        if (::poll(fds.data(), fds.size(), ms) <= 0)
-            return true;
-        char buffer[16384];
-        for (Worker& w : workers_) {
-            if (w.results < 0)
-                continue;
-            const auto it = std::find_if(fds.begin(), fds.end(),
-                                         [&](const pollfd& p) { return p.fd == w.results; });
-            if (it == fds.end() || !it->revents)
-                continue;
-            const ssize_t n = ::read(w.results, buffer, sizeof buffer);
-            if (n <= 0) {
-                ::close(w.results);
-                w.results = -1;
-                continue;
-            }
-            w.text.append(buffer, std::size_t(n));
-            for (std::size_t end; (end = w.text.find('\n')) != std::string::npos;) {
-                std::size_t row = 0;
-                Result r;
-                if (parse(w.text.substr(0, end), row, r))
-                    arrived_[row] = std::move(r);
-                w.text.erase(0, end + 1);
-            }
-        }
-        return true;
+    void finish(Item& item, bool done, std::error_code ec) {
+        item.state = Item::Finished;
+        item.result.done = done;
+        item.result.failure.ec = ec;
+        item.result.failure.step = Step::Attributes;
     }
 
-    // Lets each worker finish the row it is writing, takes what they sent and reaps them.
+    // Lists \p folder again for every row of it whose write is back.
+    void verify(const std::string& folder) {
+        const smb::Pool::Ticket ticket = smb::Pool::get().list(folder);
+        for (auto& [k, item] : items_)
+            if (item.state == Item::Written && item.folder == folder) {
+                item.state = Item::Verifying;
+                item.ticket = ticket;
+                checking_[ticket].push_back(k);
+            }
+    }
+
+    // Takes the answers that came: writes back start their folder's listing once the folder has
+    // none left in flight; listings settle their rows.
+    void collect() {
+        smb::Pool& pool = smb::Pool::get();
+        std::set<std::string> ready;
+        for (auto it = writing_.begin(); it != writing_.end();) {
+            auto answer = pool.take(it->first);
+            if (!answer) {
+                ++it;
+                continue;
+            }
+            Item& item = items_[it->second];
+            it = writing_.erase(it);
+            if (--pending_[item.folder] == 0)
+                ready.insert(item.folder);
+            if (answer->error) { // nothing of the request was done
+                item.sent = false;
+                finish(item, false, answer->error);
+            }
+            else
+                item.state = Item::Written;
+        }
+        for (const std::string& folder : ready)
+            verify(folder);
+        for (auto it = checking_.begin(); it != checking_.end();) {
+            auto answer = pool.take(it->first);
+            if (!answer) {
+                ++it;
+                continue;
+            }
+            for (const std::size_t k : it->second)
+                settle(items_[k], *answer);
+            it = checking_.erase(it);
+        }
+    }
+
+    void settle(Item& item, const smb::Listed& listing) {
+        const auto now = listing.entries.find(item.name);
+        if (listing.error || now == listing.entries.end()) {
+            finish(item, false, listing.error ? listing.error : errorOf(ENOENT));
+            return;
+        }
+        const bool wordKept = (now->second.attributes & Classic) == (item.word & Classic);
+        const bool timeKept = !item.when || now->second.lastWrite == *item.when;
+        finish(item, wordKept && timeKept,
+               !wordKept   ? make_error_code(platform::Refusal::NotKept)
+               : !timeKept ? make_error_code(platform::Refusal::TimeNotKept)
+                           : std::error_code());
+        RowFailure& f = item.result.failure;
+        if (!timeKept && wordKept) {
+            f.step = Step::Time;
+            f.keptTime = now->second.lastWrite;
+        }
+        f.timeSet = !wordKept && item.when && timeKept;
+        if (!wordKept && (now->second.attributes & Classic) != (item.before.attributes & Classic))
+            f.attributesNow.emplace(now->second.attributes);
+    }
+
+    // Waits for every request of the batch in flight.
+    void drain() {
+        smb::Pool& pool = smb::Pool::get();
+        while (!writing_.empty() || !checking_.empty()) {
+            pool.pump(50);
+            collect();
+        }
+    }
+
+    // Sends nothing more; what is in flight comes back and is checked.
     void stop() {
-        for (Worker& w : workers_)
-            if (w.go >= 0) {
-                ::close(w.go);
-                w.go = -1;
+        smb::Pool& pool = smb::Pool::get();
+        for (auto it = writing_.begin(); it != writing_.end();) {
+            if (pool.cancel(it->first)) {
+                Item& item = items_[it->second];
+                item.sent = false;
+                --pending_[item.folder];
+                finish(item, false, errorOf(ECANCELED));
+                it = writing_.erase(it);
+            } else {
+                ++it;
             }
-        while (pump(1000)) {
         }
-        for (Worker& w : workers_)
-            if (w.pid > 0) {
-                ::waitpid(w.pid, nullptr, 0);
-                w.pid = -1;
-            }
+        drain();
+        for (auto& [k, item] : items_)
+            if (item.state == Item::Written)
+                verify(item.folder);
+        drain();
     }
 
-    std::vector<Worker> workers_;
-    std::map<std::size_t, Result> arrived_;
-    std::map<std::size_t, std::filesystem::path> paths_;
-    std::set<std::size_t> local_;
-    BoxValues boxes_{};
+    std::map<std::size_t, Item> items_;
+    std::map<smb::Pool::Ticket, std::size_t> writing_;
+    std::map<smb::Pool::Ticket, std::vector<std::size_t>> checking_;
+    std::map<std::string, std::size_t> pending_; // writes in flight, by folder
+    BoxValues boxes_;
     platform::LocalTime moment_{};
-    bool touching_;
+    bool touching_ = false, localMoment_ = false;
 };
 
 } // namespace

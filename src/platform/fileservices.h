@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -56,6 +57,11 @@ struct EntryState {
 struct LocalTime {
     int hour = 0, minute = 0, second = 0, day = 1, month = 1, year = 1970;
 };
+
+#ifndef _WIN32
+/// The UTC moment of \p t, with the offset in force at that date.
+std::error_code utcOf(const LocalTime& t, std::time_t& when);
+#endif
 
 /// One file or folder, opened once for every step of a row: each read and write reaches the
 /// entry that was opened, also when its name is renamed or replaced meanwhile. It is opened
@@ -123,6 +129,11 @@ void queryEntries(
 /// them now, side by side (folders on a share, whose listings wait for the network). With
 /// \p forget, drops what was listed ahead and not taken.
 void prefetchFolders(const std::vector<fs::path>& folders, bool forget = false);
+
+/// Gets ready, in the background, for a run on the share rows the last queryEntries() read:
+/// where the platform talks to shares through worker processes, they start and connect now.
+/// Call it once the window is idle again.
+void warmShares();
 
 /// The attribute word of \p p (queryEntry without the time).
 std::error_code readAttributes(const fs::path& p, std::uint32_t& word);

@@ -7,6 +7,7 @@
 #include "platform/dosattrib.h"
 #include "platform/fsstores_linux.h"
 #include "platform/shareaddress.h"
+#include "platform/smbpool_linux.h"
 #include "platform/smbstore_linux.h"
 
 #include <array>
@@ -610,6 +611,8 @@ int daysInMonth(int month, int year) {
     return month == 2 && leap ? 29 : Days[month - 1];
 }
 
+} // namespace
+
 // The UTC moment of a local wall-clock time, with the offset in force at that date.
 std::error_code utcOf(const LocalTime& t, std::time_t& when) {
     if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > daysInMonth(t.month, t.year) ||
@@ -641,8 +644,6 @@ std::error_code utcOf(const LocalTime& t, std::time_t& when) {
     }
     return {};
 }
-
-} // namespace
 
 PinnedEntry::PinnedEntry(const fs::path& p) : impl_(std::make_unique<Impl>()) {
     Impl& e = *impl_;
@@ -771,6 +772,11 @@ std::error_code PinnedEntry::setLastWriteTime(const LocalTime& t, std::int64_t* 
     return {};
 }
 
+namespace {
+// A reached folder of the last check's share rows, and how many rows it read.
+std::pair<std::string, std::size_t> lastShareCheck;
+} // namespace
+
 std::error_code queryEntry(const fs::path& p, EntryState& out) {
     return PinnedEntry(p).query(out);
 }
@@ -781,6 +787,7 @@ void queryEntries(
     // Share entries by folder: one listing answers them all, where one by one each would cost
     // several round trips to the server.
     std::map<std::string, std::vector<std::pair<std::size_t, std::string>>> byFolder;
+    std::size_t local = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const fs::path p = pathOf(i);
         const auto address = share::isShare(p.native()) ? share::fromRow(p.native()) : std::nullopt;
@@ -793,12 +800,20 @@ void queryEntries(
         EntryState state;
         const std::error_code ec = queryEntry(p, state);
         result(i, ec, state);
+        ++local;
     }
     std::vector<std::string> folders;
     for (const auto& entry : byFolder)
         folders.push_back(entry.first);
     std::vector<smbstore::Listed> lists;
     smbstore::listStatesMany(folders, lists);
+    // What warmShares() prepares for: the rows and a folder the workers can reach.
+    lastShareCheck = {};
+    for (std::size_t k = 0; k < lists.size(); ++k)
+        if (!lists[k].error) {
+            lastShareCheck = {folders[k], count - local};
+            break;
+        }
     std::size_t k = 0;
     for (const auto& [folder, entries] : byFolder) {
         const auto& listed = lists[k].entries;
@@ -812,6 +827,12 @@ void queryEntries(
                 result(index, {}, it->second);
         }
     }
+}
+
+void warmShares() {
+    if (!lastShareCheck.first.empty())
+        smbstore::Pool::get().warm(lastShareCheck.first,
+                                   smbstore::Pool::workersFor(lastShareCheck.second));
 }
 
 void prefetchFolders(const std::vector<fs::path>& folders, bool forget) {

@@ -388,6 +388,8 @@ void queryEntries(
     }
 }
 
+void warmShares() {}
+
 void prefetchFolders(const std::vector<fs::path>&, bool) {
     // The redirector lists a share's folders itself.
 }

@@ -2,6 +2,7 @@
 
 #include "platform/keyring_linux.h"
 #include "platform/signin.h"
+#include "platform/smbpool_linux.h"
 
 #include <cctype>
 #include <cerrno>
@@ -31,6 +32,8 @@ constexpr std::uint32_t Normal = 0x80;        // FILE_ATTRIBUTE_NORMAL
 constexpr std::uint32_t ReparsePoint = 0x400; // links and junctions: never entered
 // How long a call may wait for a server that has gone away.
 constexpr int TimeoutMilliseconds = 5000;
+// How many worker processes list side by side: more only wait for the CPU of a small machine.
+constexpr std::size_t ListingWorkers = 32;
 
 std::error_code lastError() {
     return {errno, std::generic_category()};
@@ -46,6 +49,12 @@ std::string shareKey(const std::string& server, const std::string& share) {
 std::map<std::string, signin::Answer>& signIns() {
     static std::map<std::string, signin::Answer> known;
     return known;
+}
+unsigned signInsChanged = 0;
+
+void setSignIn(const std::string& key, const signin::Answer& answer) {
+    signIns()[key] = answer;
+    ++signInsChanged;
 }
 
 void copyInto(char* to, int room, const std::string& text) {
@@ -212,7 +221,7 @@ template <class Op> std::error_code signedIn(const std::string& url, Op op) {
         if (!s.child && s.keyringTried.insert(key).second) {
             if (auto saved =
                     keyring::find(address->server, address->user, address->domain, address->port)) {
-                signIns()[key] = *saved;
+                setSignIn(key, *saved);
                 s.forgetConnections();
                 continue;
             }
@@ -231,7 +240,7 @@ template <class Op> std::error_code signedIn(const std::string& url, Op op) {
             signin::markCancelled(key);
             return make_error_code(Refusal::SignInCancelled);
         }
-        signIns()[key] = *answer;
+        setSignIn(key, *answer);
         remember = answer->remember;
         s.forgetConnections();
     }
@@ -290,6 +299,18 @@ std::error_code set(const std::string& url, const char* name, const std::string&
     return signedIn(url, [&] { return setOnce(url, name, value); });
 }
 
+// The library takes a word of FILE_ATTRIBUTE_NORMAL as "no change"; its chmod of a mode without
+// execute bits and with the owner's write bit sends it.
+std::error_code chmodNormal(const std::string& url) {
+    return signedIn(url, [&]() -> std::error_code {
+        Session& s = Session::get();
+        std::lock_guard lock(s.mutex);
+        if (smbc_getFunctionChmod(s.context())(s.context(), url.c_str(), 0644) < 0)
+            return lastError();
+        return {};
+    });
+}
+
 } // namespace
 
 void ownConnection() {
@@ -318,6 +339,64 @@ std::error_code query(const std::string& url, EntryState& out) {
     return getAll(url, out);
 }
 
+std::error_code writeState(const std::string& url, std::uint32_t word,
+                           std::optional<std::int64_t> when) {
+    word &= ~std::uint32_t(attr::Directory);
+    if (word == 0)
+        word = Normal;
+    if (when) {
+        char text[64];
+        std::snprintf(text, sizeof text, "MODE:0x%x,WRITE_TIME:%lld", word,
+                      static_cast<long long>(*when));
+        if (auto ec = set(url, "system.dos_attr.*", text); ec || word != Normal)
+            return ec;
+    } else if (word != Normal) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%x", word);
+        return set(url, "system.dos_attr.mode", text);
+    }
+    return chmodNormal(url);
+}
+
+std::string signInsText() {
+    std::string text;
+    for (const auto& [key, a] : signIns())
+        for (const std::string* field : {&key, &a.user, &a.domain, &a.password})
+            text += "=" + share::encodeEscapes(*field) + (field == &a.password ? "\n" : " ");
+    return text;
+}
+
+unsigned signInsGeneration() {
+    return signInsChanged;
+}
+
+void adoptSignIns(const std::string& text) {
+    std::istringstream lines(text);
+    bool changed = false;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string f[4];
+        for (std::string& one : f) {
+            fields >> one;
+            one = share::decodeEscapes(one.empty() ? one : one.substr(1));
+        }
+        signin::Answer& known = signIns()[f[0]];
+        if (known.user == f[1] && known.domain == f[2] && known.password == f[3])
+            continue;
+        known.user = f[1];
+        known.domain = f[2];
+        known.password = f[3];
+        changed = true;
+    }
+    if (changed)
+        Session::get().forgetConnections();
+}
+
+bool reachedHere(const std::string& url) {
+    const auto address = share::fromUri(url);
+    return address && Session::get().reached.contains(shareKey(address->server, address->share));
+}
+
 std::error_code writeWord(const std::string& url, std::uint32_t word, std::uint32_t before,
                           EntryState* readBack) {
     before = listedWord(url, before);
@@ -326,18 +405,7 @@ std::error_code writeWord(const std::string& url, std::uint32_t word, std::uint3
         next = Normal;
     char text[16];
     std::snprintf(text, sizeof text, "0x%x", next);
-    // The library takes a word of FILE_ATTRIBUTE_NORMAL as "no change"; its chmod of a mode
-    // without execute bits and with the owner's write bit sends it.
-    if (auto ec = next == Normal ? signedIn(url,
-                                            [&]() -> std::error_code {
-                                                Session& s = Session::get();
-                                                std::lock_guard lock(s.mutex);
-                                                if (smbc_getFunctionChmod(s.context())(
-                                                        s.context(), url.c_str(), 0644) < 0)
-                                                    return lastError();
-                                                return {};
-                                            })
-                                 : set(url, "system.dos_attr.mode", text))
+    if (auto ec = next == Normal ? chmodNormal(url) : set(url, "system.dos_attr.mode", text))
         return ec;
     noteSent(url, next);
     EntryState now;
@@ -375,126 +443,28 @@ std::error_code listStates(const std::string& folderUrl, std::map<std::string, E
     return listing.error();
 }
 
-namespace {
-
-// How many processes list side by side: each has a connection of its own (the library is not
-// safe across threads), and more than this only wait for the CPU.
-constexpr std::size_t ListingWorkers = 12;
-
-// A worker's lines: "E <folder> <name> <word> <time>" per entry, "F <folder> <errno>" per
-// folder that failed. Names are URL-escaped: no blanks, no line breaks.
-void listInChild(const std::vector<std::string>& folders, const std::vector<std::size_t>& rest,
-                 std::size_t first, std::size_t step, int out) {
-    ownConnection();
-    std::string text;
-    for (std::size_t k = first; k < rest.size(); k += step) {
-        const std::size_t i = rest[k];
-        std::map<std::string, EntryState> listed;
-        if (const auto ec = listStates(folders[i], listed)) {
-            text += "F " + std::to_string(i) + " " + std::to_string(ec.value()) + "\n";
-            continue;
-        }
-        for (const auto& [name, state] : listed)
-            text += "E " + std::to_string(i) + " " + name + " " + std::to_string(state.attributes) +
-                    " " + std::to_string(state.lastWrite) + "\n";
-    }
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t n = ::write(out, text.data() + done, text.size() - done);
-        if (n <= 0)
-            break;
-        done += std::size_t(n);
-    }
-}
-
-} // namespace
-
 void listStatesMany(const std::vector<std::string>& folders, std::vector<Listed>& out) {
     out.assign(folders.size(), {});
-    if (folders.empty())
-        return;
-    // The first folder of each share here: it signs in where the share wants it (a worker cannot
-    // ask), and the workers inherit that.
+    // The first folder of each share not reached yet is listed here: it signs in where the share
+    // wants it (a worker cannot ask), and the workers are told.
     std::set<std::string> shares;
-    std::vector<std::size_t> rest;
+    std::vector<std::pair<std::size_t, Pool::Ticket>> asked;
     for (std::size_t i = 0; i < folders.size(); ++i) {
         const auto address = share::fromUri(folders[i]);
-        if (shares.insert(address ? address->server + "/" + address->share : folders[i]).second)
+        const std::string key = address ? shareKey(address->server, address->share) : folders[i];
+        if (!reachedHere(folders[i]) && shares.insert(key).second)
             out[i].error = listStates(folders[i], out[i].entries);
         else
-            rest.push_back(i);
+            asked.emplace_back(i, 0);
     }
-    const std::size_t workers = std::min(ListingWorkers, (rest.size() + 3) / 4);
-    struct Child {
-        pid_t pid = -1;
-        int fd = -1;
-        std::string text;
-    };
-    std::vector<Child> children;
-    for (std::size_t w = 0; w < workers; ++w) {
-        int ends[2];
-        if (::pipe2(ends, O_CLOEXEC) != 0)
-            break;
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::close(ends[0]);
-            listInChild(folders, rest, w, workers, ends[1]);
-            ::_exit(0);
-        }
-        ::close(ends[1]);
-        if (pid < 0) {
-            ::close(ends[0]);
-            break;
-        }
-        children.push_back({pid, ends[0], {}});
-    }
-    // What no worker took (none could be started) is listed here.
-    for (std::size_t k = 0; k < rest.size(); ++k)
-        if (k % workers >= children.size())
-            out[rest[k]].error = listStates(folders[rest[k]], out[rest[k]].entries);
-    std::vector<pollfd> open;
-    for (const Child& c : children)
-        open.push_back({c.fd, POLLIN, 0});
-    char buffer[65536];
-    for (std::size_t left = open.size(); left > 0;) {
-        if (::poll(open.data(), open.size(), -1) < 0 && errno != EINTR)
-            break;
-        for (std::size_t k = 0; k < open.size(); ++k) {
-            if (open[k].fd < 0 || !open[k].revents)
-                continue;
-            const ssize_t n = ::read(open[k].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                children[k].text.append(buffer, std::size_t(n));
-                continue;
-            }
-            ::close(open[k].fd);
-            open[k].fd = -1;
-            --left;
-        }
-    }
-    for (Child& c : children) {
-        int status = 0;
-        ::waitpid(c.pid, &status, 0);
-        std::istringstream lines(c.text);
-        for (std::string kind; lines >> kind;) {
-            std::size_t i = 0;
-            lines >> i;
-            if (i >= out.size())
-                break;
-            if (kind == "F") {
-                int value = 0;
-                lines >> value;
-                out[i].error = {value, std::generic_category()};
-            } else {
-                std::string name;
-                EntryState state;
-                lines >> name >> state.attributes >> state.lastWrite;
-                out[i].entries[name] = state;
-            }
-        }
-        // A worker that died says nothing of its folders: they fail rather than look empty.
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-            for (std::size_t k = std::size_t(&c - children.data()); k < rest.size(); k += workers)
-                out[rest[k]].error = {EIO, std::generic_category()};
+    Pool& pool = Pool::get();
+    pool.reserve(std::min(ListingWorkers, asked.size()));
+    for (auto& [i, ticket] : asked)
+        ticket = pool.list(folders[i]);
+    for (const auto& [i, ticket] : asked) {
+        while (!pool.finished(ticket))
+            pool.pump(-1);
+        out[i] = std::move(*pool.take(ticket));
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -24,6 +25,21 @@ std::string escapedName(const std::string& name);
 
 /// The library's URL of an address: "smb://[domain;][user@]server[:port]/share/path", escaped.
 std::string urlOf(const share::Address& address);
+
+/// Sends \p word (the entry's whole word, as the server is to keep it) and, where given, the
+/// last-write time \p when in one request where the library allows it. Nothing is read back:
+/// the caller compares a later listing.
+std::error_code writeState(const std::string& url, std::uint32_t word,
+                           std::optional<std::int64_t> when);
+
+/// The sign-ins answered in this process, as text for a worker (adoptSignIns() there), and a
+/// number that changes with them.
+std::string signInsText();
+unsigned signInsGeneration();
+void adoptSignIns(const std::string& text);
+
+/// Whether this process has reached the share of \p url: its worker processes can, too.
+bool reachedHere(const std::string& url);
 
 /// The server's attribute word and last-write time of \p url.
 std::error_code query(const std::string& url, EntryState& out);

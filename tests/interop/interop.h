@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -67,6 +68,8 @@ public:
         ::waitpid(pid_, nullptr, 0);
         for (int i = 0; i < 100 && ::kill(-pid_, 0) == 0; ++i)
             ::usleep(100'000);
+        // The RPC helpers it started for pipes live in a session of their own.
+        std::system(("pkill -f '[-]-configfile=" + conf.native() + "'").c_str());
     }
     void start() {
         const std::string confArg = "--configfile=" + conf.native();
