@@ -19,10 +19,11 @@ test)
            samba smbclient ntfs-3g clang libclang-rt-14-dev xdg-utils
            dpkg-dev lintian appstream xdotool
            qemu-system-x86 linux-image-amd64 busybox-static kmod cpio e2fsprogs mtools dosfstools
-           exfatprogs cifs-utils dbus gnome-keyring libsecret-tools)
+           exfatprogs cifs-utils dbus gnome-keyring libsecret-tools gvfs-backends gvfs-fuse
+           libglib2.0-bin fuse3)
     ;;
 bench) pkgs+=(locales tzdata attr findutils xauth xvfb g++-mingw-w64-x86-64-posix
-              mingw-w64-x86-64-dev wine wine64) ;;
+              mingw-w64-x86-64-dev wine wine64 samba smbclient) ;;
 package) pkgs+=(dpkg-dev) ;;
 windows) pkgs+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev) ;;
 run) ;;

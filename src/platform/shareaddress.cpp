@@ -3,6 +3,7 @@
 #include "platform/hexdigit.h"
 
 #include <charconv>
+#include <cstdlib>
 
 namespace platform::share {
 
@@ -131,7 +132,10 @@ std::optional<Address> fromUri(std::string_view uri) {
 std::optional<Address> fromGvfsPath(std::string_view path) {
     constexpr std::string_view Mount = "/gvfs/smb-share:";
     const std::size_t at = path.find(Mount);
-    if (at == std::string_view::npos || !path.starts_with("/run/user/"))
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (at == std::string_view::npos ||
+        !(path.starts_with("/run/user/") ||
+          (runtime && *runtime == '/' && path.substr(0, at) == runtime)))
         return std::nullopt;
     std::string_view rest = path.substr(at + Mount.size());
     const std::size_t slash = rest.find('/');

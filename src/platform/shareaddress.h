@@ -32,7 +32,8 @@ std::optional<Address> fromUri(std::string_view uri);
 
 /// The address of a path below a GVFS mount of an SMB share,
 /// "/run/user/<uid>/gvfs/smb-share:server=…,share=…[,port=…][,user=…][,domain=…]/rest"
-/// (the parts in any order and escaped as GVFS escapes them).
+/// (the parts in any order and escaped as GVFS escapes them); GVFS mounts below
+/// $XDG_RUNTIME_DIR where that is set elsewhere.
 std::optional<Address> fromGvfsPath(std::string_view path);
 
 /// The row's text of an address, as the file managers show it:

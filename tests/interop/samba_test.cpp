@@ -4,6 +4,7 @@
 #include "apply/attributeword.h"
 #include "apply/sharebatch.h"
 #include "filelist/folderexpansion.h"
+#include "filelist/urilist.h"
 #include "interop/interop.h"
 #include "platform/dosattrib.h"
 #include "platform/signin.h"
@@ -91,13 +92,12 @@ protected:
         return share / name;
     }
 
-    // A session bus and a keyring of the case's own, in its folder: nothing of the user's is read
-    // or written. The keyring ends with its bus.
-    void startKeyring() {
-        if (!interop::have("gnome-keyring-daemon") || !interop::have("dbus-daemon") ||
-            !interop::have("secret-tool"))
-            GTEST_SKIP() << "gnome-keyring, dbus or libsecret-tools missing";
-        const fs::path home = dir.folder("heim"), runtime = dir.folder("heim/run");
+    // A session bus of the case's own, with home and runtime folders in its folder: nothing of
+    // the user's is read or written. What is started on it ends with it.
+    void startBus() {
+        if (!interop::have("dbus-daemon"))
+            GTEST_SKIP() << "dbus missing";
+        const fs::path home = dir.folder("heim");
         ::chmod(runtime.c_str(), 0700);
         const auto bus = interop::run("(env -u DBUS_SESSION_BUS_ADDRESS dbus-daemon --session "
                                       "--fork --print-address=1 --print-pid=1 2>/dev/null)");
@@ -109,11 +109,20 @@ protected:
         ::setenv("HOME", home.c_str(), 1);
         ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    }
+    void startKeyring() {
+        if (!interop::have("gnome-keyring-daemon") || !interop::have("secret-tool"))
+            GTEST_SKIP() << "gnome-keyring or libsecret-tools missing";
+        startBus();
         const auto keyring = interop::run(
             "echo -n k | gnome-keyring-daemon --unlock --components=secrets --daemonize");
         ASSERT_EQ(keyring.exitCode, 0) << keyring.output;
     }
     void TearDown() override {
+        if (fusePid > 0) { // before the folder goes: its removal must not walk into the share
+            interop::run("fusermount -u -z " + (runtime / "gvfs").native());
+            ::kill(fusePid, SIGTERM);
+        }
         if (busPid > 0)
             ::kill(busPid, SIGTERM);
     }
@@ -134,9 +143,10 @@ protected:
     scratch::Folder dir;
     const fs::path share = dir.folder("share");
     const fs::path secret = dir.folder("geheim");
+    const fs::path runtime = dir.folder("heim/run");
     const int port = freePort();
     std::optional<interop::Smbd> smbd;
-    pid_t busPid = 0;
+    pid_t busPid = 0, fusePid = 0;
 };
 
 TEST_F(Samba, WhatWeWriteSmbclientReportsWhatSetmodeSetsWeRead) {
@@ -361,14 +371,67 @@ TEST_F(Samba, AfterNoAtAShareRowNoRowAboveItStaysChanged) {
     }
     for (std::size_t k = 1; k <= 20; ++k)
         EXPECT_EQ(attributes("f" + std::to_string(k) + ".txt") & 0x2, k > 10 ? 0x2 : 0) << k;
+
+    // "&Ende" during a run: no worker process is left behind.
+    apply::ShareBatch::start(rows, {Grayed, Grayed, Grayed, Grayed}, nullptr)->abandon();
+    EXPECT_EQ(interop::run("pgrep -P " + std::to_string(::getpid()) + " -x " +
+                           fs::read_symlink("/proc/self/exe").filename().native().substr(0, 15))
+                  .output,
+              "");
 }
 
-// The server gone in the middle: each call fails within the library's timeout, nothing hangs.
+// A file dragged from the file manager's GVFS folder of the share (a real gvfsd and gvfsd-fuse on
+// the case's own bus) is the share's row, and its word goes to the server.
+TEST_F(Samba, AFileFromTheGvfsFolderIsTheSharesRow) {
+    if (::access("/dev/fuse", R_OK | W_OK) != 0 || !fs::exists("/usr/libexec/gvfsd-fuse") ||
+        !interop::have("gio") || !interop::have("fusermount"))
+        GTEST_SKIP() << "no /dev/fuse here, or gvfs-fuse, gvfs-backends or gio missing";
+    localFile("a.txt");
+    startBus();
+    const fs::path gvfs = dir.folder("heim/run/gvfs");
+    fusePid = std::stoi(
+        interop::run("/usr/libexec/gvfsd-fuse -f " + gvfs.native() + " >/dev/null 2>&1 & echo $!")
+            .output);
+    const auto mount = interop::run("gio mount -a smb://127.0.0.1:" + std::to_string(port) +
+                                    "/share/ </dev/null");
+    ASSERT_EQ(mount.exitCode, 0) << mount.output;
+    fs::path folder;
+    for (int i = 0; i < 200 && folder.empty(); ++i) { // until the daemon shows the mount
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(gvfs, ec))
+            if (entry.path().filename().native().starts_with("smb-share:"))
+                folder = entry.path();
+        if (folder.empty())
+            ::usleep(50'000);
+    }
+    ASSERT_FALSE(folder.empty()) << "GVFS showed no mount";
+    const auto rows = filelist::parseUriList("file://" + (folder / "a.txt").native() + "\r\n");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0], row("a.txt").native());
+    EXPECT_FALSE(writeAttributes(rows[0], attr::Hidden));
+    EXPECT_EQ(attributes("a.txt") & 0x2, 0x2);
+}
+
+// The server gone in the middle of a run: each row is done or fails with a reason, and every
+// later call fails within the library's timeout; nothing hangs.
 TEST_F(Samba, AServerThatWentAwayFailsTheRowsItHad) {
+    std::vector<std::pair<std::size_t, fs::path>> rows;
+    for (std::size_t k = 200; k >= 1; --k) {
+        localFile("f" + std::to_string(k));
+        rows.emplace_back(k, row("f" + std::to_string(k)));
+    }
     localFile("a.txt");
     EntryState state;
     ASSERT_FALSE(queryEntry(row("a.txt"), state));
-    smbd.reset();
+    const auto batch = apply::ShareBatch::start(
+        rows, {apply::Tri::Grayed, apply::Tri::Grayed, apply::Tri::Grayed, apply::Tri::Checked},
+        nullptr);
+    for (const auto& [k, path] : rows) {
+        if (k == 190)
+            smbd.reset();
+        const auto result = batch->take(k, {});
+        EXPECT_TRUE(result.done || result.failure.ec) << k;
+    }
     EXPECT_TRUE(queryEntry(row("a.txt"), state));
     EXPECT_TRUE(writeAttributes(row("a.txt"), attr::Hidden));
     EXPECT_TRUE(expansion::CollectFolder(row("").native()).files.empty());

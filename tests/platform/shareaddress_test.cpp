@@ -40,8 +40,9 @@ TEST(ShareAddress, UrisAndGvfsFoldersNameTheSameFileAsTheFileManagersShowIt) {
         const auto a = given.starts_with("/") ? platform::share::fromGvfsPath(given)
                                               : platform::share::fromUri(given);
         EXPECT_EQ(text(a), c.row) << c.given;
-        if (a) // the row's text leads back to the same file
+        if (a) { // the row's text leads back to the same file
             EXPECT_EQ(text(platform::share::fromRow(platform::share::rowText(*a))), c.row);
+        }
     }
 }
 
