@@ -56,10 +56,10 @@ void Form1::Form_Load() {
 
 void Form1::Btn_Click(int index) {
     // Nothing that changes files or the list runs while a drop is being entered; during a run
-    // only "&Ende" is taken.
+    // only "&Ende" and the help are taken.
     if (dropping_ && (index == ClearList || index == RemoveMarked || index == Start))
         return;
-    if (running_ && index != End)
+    if (running_ && index != End && index != Help)
         return;
     switch (index) {
     case ClearList:
