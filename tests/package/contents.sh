@@ -22,9 +22,9 @@ for line in "${expected[@]}"; do
     grep -qxF -- "$line" <<<"$listing" || fail "not in the package: $line"
 done
 
-# The Qt libraries come from shlibdeps; the font from our own list.
+# The Qt, Samba client and keyring libraries come from shlibdeps; the font from our own list.
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in libqt6widgets6 fonts-liberation2; do
+for p in libqt6widgets6 libsmbclient libsecret-1-0 fonts-liberation2; do
     [[ ", $depends," == *", $p"[\ ,]* ]] || fail "Depends lacks $p: $depends"
 done
 [[ $(dpkg-deb -f "$deb" Section) == utils ]] || fail "section is not utils"
