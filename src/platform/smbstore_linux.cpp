@@ -314,8 +314,10 @@ std::error_code chmodNormal(const std::string& url) {
 } // namespace
 
 void ownConnection() {
-    // Nobody can be asked from here: the window and the keyring's bus are the parent's.
+    // Nobody can be asked from here: the window and the keyring's bus are the parent's. So a
+    // share the parent stood cancelled at the fork says nothing here: its sign-ins come later.
     signin::setAsker(nullptr);
+    signin::forgetCancelled();
     Session::get().becomeChild();
 }
 
@@ -447,15 +449,20 @@ void listStatesMany(const std::vector<std::string>& folders, std::vector<Listed>
     out.assign(folders.size(), {});
     // The first folder of each share not reached yet is listed here: it signs in where the share
     // wants it (a worker cannot ask), and the workers are told.
-    std::set<std::string> shares;
+    std::map<std::string, std::error_code> shares; // what the first folder of each gave here
     std::vector<std::pair<std::size_t, Pool::Ticket>> asked;
     for (std::size_t i = 0; i < folders.size(); ++i) {
         const auto address = share::fromUri(folders[i]);
         const std::string key = address ? shareKey(address->server, address->share) : folders[i];
-        if (!reachedHere(folders[i]) && shares.insert(key).second)
-            out[i].error = listStates(folders[i], out[i].entries);
-        else
+        if (reachedHere(folders[i])) {
             asked.emplace_back(i, 0);
+        } else if (const auto first = shares.find(key); first == shares.end()) {
+            shares[key] = out[i].error = listStates(folders[i], out[i].entries);
+        } else if (first->second == Refusal::SignInCancelled) {
+            out[i].error = first->second;
+        } else {
+            asked.emplace_back(i, 0);
+        }
     }
     Pool& pool = Pool::get();
     pool.reserve(std::min(ListingWorkers, asked.size()));

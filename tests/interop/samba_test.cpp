@@ -8,6 +8,7 @@
 #include "interop/interop.h"
 #include "platform/dosattrib.h"
 #include "platform/signin.h"
+#include "platform/smbpool_linux.h"
 
 #include <fcntl.h>
 #include <optional>
@@ -320,6 +321,20 @@ TEST_F(Samba, ACancelledSignInSkipsTheSharesRowsWithoutAskingAgain) {
     platform::signin::forgetCancelled(); // the next drop or run asks again
     EXPECT_EQ(queryEntry(row("a.txt", "geheim"), state), make_error_code(Refusal::SignInCancelled));
     EXPECT_EQ(asked, 2);
+
+    // Workers started while the share stood cancelled write its rows once the user signs in.
+    platform::smbstore::Pool::get().reserve(4);
+    platform::signin::forgetCancelled();
+    platform::signin::setAsker([](const platform::signin::Question&) {
+        return std::optional<platform::signin::Answer>({"root", "", "pw", false});
+    });
+    const auto batch = apply::ShareBatch::start(
+        {{2, row("a.txt", "geheim")}, {1, row("b.txt", "geheim")}},
+        {apply::Tri::Grayed, apply::Tri::Grayed, apply::Tri::Grayed, apply::Tri::Checked}, nullptr);
+    for (const std::size_t k : {2, 1}) {
+        const auto result = batch->take(k, {});
+        EXPECT_TRUE(result.done) << k << ": " << apply::ReasonLine(result.failure);
+    }
 }
 
 // A password saved by the file manager signs in without a question; one the user asks us to
@@ -358,7 +373,8 @@ TEST_F(Samba, AfterNoAtAShareRowNoRowAboveItStaysChanged) {
     }
     ASSERT_EQ(::chown((share / "f10.txt").c_str(), 0, 0), 0); // not the guest's: refused
     using apply::Tri::Grayed, apply::Tri::Checked;
-    const auto batch = apply::ShareBatch::start(rows, {Grayed, Grayed, Grayed, Checked}, nullptr);
+    const LocalTime moment{12, 0, 0, 15, 1, 2021};
+    const auto batch = apply::ShareBatch::start(rows, {Grayed, Grayed, Grayed, Checked}, &moment);
     ASSERT_TRUE(batch);
     for (const auto& [k, path] : rows) {
         const auto result = batch->take(k, {});
@@ -369,8 +385,13 @@ TEST_F(Samba, AfterNoAtAShareRowNoRowAboveItStaysChanged) {
             break;
         }
     }
-    for (std::size_t k = 1; k <= 20; ++k)
-        EXPECT_EQ(attributes("f" + std::to_string(k) + ".txt") & 0x2, k > 10 ? 0x2 : 0) << k;
+    for (std::size_t k = 1; k <= 20; ++k) { // the word and the time
+        const std::string name = "f" + std::to_string(k) + ".txt";
+        EXPECT_EQ(attributes(name) & 0x2, k > 10 ? 0x2 : 0) << k;
+        struct stat st {};
+        ASSERT_EQ(::stat((share / name).c_str(), &st), 0);
+        EXPECT_EQ(std::abs(st.st_mtime - 1'610'712'000) < 86'400, k > 10) << k; // 15 Jan 2021
+    }
 
     // "&Ende" during a run: no worker process is left behind.
     apply::ShareBatch::start(rows, {Grayed, Grayed, Grayed, Grayed}, nullptr)->abandon();
