@@ -196,8 +196,10 @@ private:
             it = writing_.erase(it);
             if (--pending_[item.folder] == 0)
                 ready.insert(item.folder);
-            if (answer->error) { // nothing of the request was done
-                item.sent = false;
+            if (answer->error) {
+                // The server refused it: nothing was done. A worker that died (EIO) may have
+                // sent it, so the row is put back after "Nein" all the same.
+                item.sent = answer->error == std::errc::io_error;
                 finish(item, false, answer->error);
             }
             else
