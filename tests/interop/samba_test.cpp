@@ -268,8 +268,6 @@ TEST_F(Samba, AShareFolderIsListedByTheServerWithoutDotNamesOrLinksOut) {
     EXPECT_EQ(answered, rows.size());
 }
 
-// The password share: the window is asked once, again after a wrong answer, and not at all
-// for the rest of the run once cancelled.
 // A check over rows of both shares, in folders listed side by side: the password share is asked
 // for once (again after a wrong answer), and every row is read.
 TEST_F(Samba, APasswordShareAsksTheWindowOnceAndAgainAfterAWrongAnswer) {
