@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <set>
 
 namespace apply {
@@ -17,6 +18,8 @@ using platform::attr::Directory;
 constexpr std::uint32_t Classic = platform::attr::ReadOnly | platform::attr::Hidden |
                                   platform::attr::System | platform::attr::Archive;
 constexpr std::uint32_t Normal = 0x80;
+using Clock = std::chrono::steady_clock;
+constexpr auto CheckAlone = std::chrono::milliseconds(250);
 
 std::error_code errorOf(int value) {
     return {value, std::generic_category()};
@@ -35,6 +38,7 @@ struct Item {
     std::optional<std::int64_t> when; // sent
     smb::Pool::Ticket ticket = 0;
     bool sent = false; // a write went out: the entry may have changed
+    std::chrono::steady_clock::time_point written;
     ShareBatch::Result result;
 };
 
@@ -68,6 +72,7 @@ public:
             item.name = item.url.substr(slash + 1);
             if (folderIndex.emplace(item.folder, folders.size()).second)
                 folders.push_back(item.folder);
+            rowsIn_[item.folder].push_back(row);
         }
         // The words and times as they are now, by one listing per folder.
         std::vector<smb::Listed> listed;
@@ -117,9 +122,11 @@ public:
         }
         smb::Pool& pool = smb::Pool::get();
         while (item.state != Item::Finished) {
-            if (item.state == Item::Written) // its folder's other rows come later: read it now
+            // A written row is checked with the rest of its folder, by one listing, unless those
+            // take longer than a request or two.
+            if (item.state == Item::Written && Clock::now() - item.written > CheckAlone)
                 verify(item.folder);
-            pool.pump(50);
+            pool.pump(20);
             collect();
             if (wait && !wait() && item.state != Item::Finished) {
                 Result r;
@@ -173,8 +180,8 @@ private:
     // Lists \p folder again for every row of it whose write is back.
     void verify(const std::string& folder) {
         const smb::Pool::Ticket ticket = smb::Pool::get().list(folder);
-        for (auto& [k, item] : items_)
-            if (item.state == Item::Written && item.folder == folder) {
+        for (const std::size_t k : rowsIn_[folder])
+            if (Item& item = items_[k]; item.state == Item::Written) {
                 item.state = Item::Verifying;
                 item.ticket = ticket;
                 checking_[ticket].push_back(k);
@@ -186,37 +193,31 @@ private:
     void collect() {
         smb::Pool& pool = smb::Pool::get();
         std::set<std::string> ready;
-        for (auto it = writing_.begin(); it != writing_.end();) {
-            auto answer = pool.take(it->first);
-            if (!answer) {
-                ++it;
-                continue;
+        for (const smb::Pool::Ticket ticket : pool.takeFresh()) {
+            if (const auto w = writing_.find(ticket); w != writing_.end()) {
+                Item& item = items_[w->second];
+                writing_.erase(w);
+                const auto answer = pool.take(ticket);
+                if (--pending_[item.folder] == 0)
+                    ready.insert(item.folder);
+                if (answer->error) {
+                    // The server refused it: nothing was done. A worker that died (EIO) may
+                    // have sent it, so the row is put back after "Nein" all the same.
+                    item.sent = answer->error == std::errc::io_error;
+                    finish(item, false, answer->error);
+                } else {
+                    item.state = Item::Written;
+                    item.written = Clock::now();
+                }
+            } else if (const auto c = checking_.find(ticket); c != checking_.end()) {
+                const auto answer = pool.take(ticket);
+                for (const std::size_t k : c->second)
+                    settle(items_[k], *answer);
+                checking_.erase(c);
             }
-            Item& item = items_[it->second];
-            it = writing_.erase(it);
-            if (--pending_[item.folder] == 0)
-                ready.insert(item.folder);
-            if (answer->error) {
-                // The server refused it: nothing was done. A worker that died (EIO) may have
-                // sent it, so the row is put back after "Nein" all the same.
-                item.sent = answer->error == std::errc::io_error;
-                finish(item, false, answer->error);
-            }
-            else
-                item.state = Item::Written;
         }
         for (const std::string& folder : ready)
             verify(folder);
-        for (auto it = checking_.begin(); it != checking_.end();) {
-            auto answer = pool.take(it->first);
-            if (!answer) {
-                ++it;
-                continue;
-            }
-            for (const std::size_t k : it->second)
-                settle(items_[k], *answer);
-            it = checking_.erase(it);
-        }
     }
 
     void settle(Item& item, const smb::Listed& listing) {
@@ -275,6 +276,7 @@ private:
     std::map<smb::Pool::Ticket, std::size_t> writing_;
     std::map<smb::Pool::Ticket, std::vector<std::size_t>> checking_;
     std::map<std::string, std::size_t> pending_; // writes in flight, by folder
+    std::map<std::string, std::vector<std::size_t>> rowsIn_; // the batch's rows, by folder
     BoxValues boxes_;
     platform::LocalTime moment_{};
     bool touching_ = false, localMoment_ = false;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <csignal>
 #include <sstream>
+#include <utility>
 
 #include <poll.h>
 #include <sys/prctl.h>
@@ -49,9 +50,13 @@ std::string doJob(const std::string& line) {
     std::istringstream in(line);
     std::string kind, url;
     in >> kind >> url;
-    if (kind == "C") { // connects now, so that the first real job finds the connection made
+    if (kind == "C") { // connects and lists once now: the first real job finds all ready
         EntryState state;
-        return ". " + codeText(query(url, state)) + "\n";
+        std::map<std::string, EntryState> listed;
+        std::error_code ec = query(url, state);
+        if (!ec)
+            ec = listStates(url, listed);
+        return ". " + codeText(ec) + "\n";
     }
     if (kind == "L") {
         std::map<std::string, EntryState> listed;
@@ -210,6 +215,15 @@ bool Pool::cancel(Ticket ticket) {
     return true;
 }
 
+void Pool::answer(Ticket ticket, Listed answer) {
+    answers_[ticket] = std::move(answer);
+    fresh_.push_back(ticket);
+}
+
+std::vector<Pool::Ticket> Pool::takeFresh() {
+    return std::exchange(fresh_, {});
+}
+
 std::optional<Listed> Pool::take(Ticket ticket) {
     const auto it = answers_.find(ticket);
     if (it == answers_.end())
@@ -241,7 +255,7 @@ void Pool::dispatch() {
 
 void Pool::lost(Worker& w) {
     if (w.busy && !discarded_.erase(w.busy))
-        answers_[w.busy] = {std::error_code(EIO, std::generic_category()), {}};
+        answer(w.busy, {std::error_code(EIO, std::generic_category()), {}});
     w.busy = 0;
     ::close(w.fd);
     w.fd = -1;
@@ -262,7 +276,7 @@ void Pool::readFrom(Worker& w) {
     for (std::size_t end; (end = w.text.find('\n', start)) != std::string::npos; start = end + 1) {
         if (parseLine(w.text.substr(start, end - start), w.answer) && w.busy) {
             if (!discarded_.erase(w.busy))
-                answers_[w.busy] = std::move(w.answer);
+                answer(w.busy, std::move(w.answer));
             w.answer = {};
             w.busy = 0;
         }
@@ -279,7 +293,7 @@ void Pool::pump(int ms) {
             std::istringstream lines(doJob(queue_.front().line));
             for (std::string line; std::getline(lines, line);)
                 parseLine(line, answer);
-            answers_[queue_.front().ticket] = std::move(answer);
+            this->answer(queue_.front().ticket, std::move(answer));
             queue_.pop_front();
         }
         return;
@@ -315,7 +329,7 @@ void Pool::end() {
         lost(w);
     workers_.clear();
     for (const Job& j : queue_)
-        answers_[j.ticket] = {std::error_code(ECANCELED, std::generic_category()), {}};
+        answer(j.ticket, {std::error_code(ECANCELED, std::generic_category()), {}});
     queue_.clear();
 }
 

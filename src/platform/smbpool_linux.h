@@ -44,6 +44,9 @@ public:
     bool finished(Ticket ticket) const { return answers_.contains(ticket); }
     /// The answer of a finished job, once.
     std::optional<Listed> take(Ticket ticket);
+    /// The jobs finished since the last call, in the order they finished: a caller with many
+    /// jobs in flight looks at these rather than at all of its own.
+    std::vector<Ticket> takeFresh();
 
     /// Hands queued jobs to idle workers and waits up to \p ms for answers (-1: until one
     /// comes). Without a worker the next queued job is done here.
@@ -71,6 +74,7 @@ private:
         Listed answer;
     };
     Ticket queue(std::string line);
+    void answer(Ticket ticket, Listed answer);
     void dispatch();
     void readFrom(Worker& w);
     void lost(Worker& w);
@@ -80,6 +84,7 @@ private:
     std::deque<Job> queue_;
     std::map<Ticket, Listed> answers_;
     std::set<Ticket> discarded_; // answers nobody waits for
+    std::vector<Ticket> fresh_;
     Ticket next_ = 1;
 };
 

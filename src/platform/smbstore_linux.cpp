@@ -33,7 +33,7 @@ constexpr std::uint32_t ReparsePoint = 0x400; // links and junctions: never ente
 // How long a call may wait for a server that has gone away.
 constexpr int TimeoutMilliseconds = 5000;
 // How many worker processes list side by side: more only wait for the CPU of a small machine.
-constexpr std::size_t ListingWorkers = 32;
+constexpr std::size_t ListingWorkers = 16;
 
 std::error_code lastError() {
     return {errno, std::generic_category()};
@@ -473,6 +473,7 @@ void listStatesMany(const std::vector<std::string>& folders, std::vector<Listed>
             pool.pump(-1);
         out[i] = std::move(*pool.take(ticket));
     }
+    pool.takeFresh(); // all of them taken
 }
 
 namespace {
