@@ -1,7 +1,5 @@
 #include "app/form1.h"
 
-#include "platform/signin.h"
-
 #include "app/shellopen.h"
 #include "apply/attributeword.h"
 #include "apply/sharebatch.h"

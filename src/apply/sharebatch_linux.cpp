@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <set>
+#include <tuple>
 
 namespace apply {
 
@@ -17,7 +18,6 @@ using platform::attr::Directory;
 
 constexpr std::uint32_t Classic = platform::attr::ReadOnly | platform::attr::Hidden |
                                   platform::attr::System | platform::attr::Archive;
-constexpr std::uint32_t Normal = 0x80;
 using Clock = std::chrono::steady_clock;
 constexpr auto CheckAlone = std::chrono::milliseconds(250);
 
@@ -67,9 +67,7 @@ public:
             if (!address || address->path.empty() || localMoment_)
                 continue; // the share itself, or a row the file layer reports on alone
             item.url = smb::urlOf(*address);
-            const std::size_t slash = item.url.rfind('/');
-            item.folder = item.url.substr(0, slash);
-            item.name = item.url.substr(slash + 1);
+            std::tie(item.folder, item.name) = smb::splitUrl(item.url);
             if (folderIndex.emplace(item.folder, folders.size()).second)
                 folders.push_back(item.folder);
             rowsIn_[item.folder].push_back(row);
@@ -92,12 +90,12 @@ public:
             if (folder.error || it == folder.entries.end())
                 continue; // the file layer says why, at the row's turn
             item.before = it->second;
-            item.word = (item.before.attributes & ~(Classic | Normal | Directory)) |
-                        (NewAttributeWord(item.before.attributes, boxes) & Classic);
+            const std::uint32_t was = item.before.attributes;
+            item.word = smb::wordToSend(was, NewAttributeWord(was, boxes));
             if (touching_ && !(item.before.attributes & Directory))
                 item.when = when;
             item.result.before = item.before;
-            if (item.word == (item.before.attributes & ~(Normal | Directory)) && !item.when) {
+            if (item.word == smb::wordToSend(was, was) && !item.when) {
                 finish(item, true, {});
                 continue;
             }
@@ -147,26 +145,20 @@ public:
         stop();
         // What went out for rows above is put back: their word and time as they were.
         smb::Pool& pool = smb::Pool::get();
-        std::map<smb::Pool::Ticket, std::size_t> undoing;
+        std::vector<std::size_t> undone;
         for (auto& [k, item] : items_)
             if (k < row && item.sent) {
                 item.state = Item::Queued;
-                item.word = item.before.attributes & ~(Normal | Directory);
+                item.word = smb::wordToSend(item.before.attributes, item.before.attributes);
                 item.when = item.when ? std::optional(item.before.lastWrite) : std::nullopt;
                 item.ticket = pool.write(item.url, item.word, item.when);
-                undoing[item.ticket] = k;
+                writing_[item.ticket] = k;
                 ++pending_[item.folder];
+                undone.push_back(k);
             }
-        writing_ = undoing;
         drain();
-        for (auto& [k, item] : items_)
-            if (item.state == Item::Written)
-                verify(item.folder);
-        drain();
-        int failed = 0;
-        for (const auto& [ticket, k] : undoing)
-            failed += items_[k].result.done ? 0 : 1;
-        return failed;
+        return int(std::count_if(undone.begin(), undone.end(),
+                                 [&](std::size_t k) { return !items_[k].result.done; }));
     }
 
 private:
@@ -242,13 +234,20 @@ private:
             f.attributesNow.emplace(now->second.attributes);
     }
 
-    // Waits for every request of the batch in flight.
+    // Waits for every write of the batch in flight, then checks every row written.
     void drain() {
         smb::Pool& pool = smb::Pool::get();
-        while (!writing_.empty() || !checking_.empty()) {
-            pool.pump(50);
-            collect();
-        }
+        const auto wait = [&](const auto& requests) {
+            while (!requests.empty()) {
+                pool.pump(50);
+                collect();
+            }
+        };
+        wait(writing_);
+        for (auto& [k, item] : items_) // folders whose last writes were withdrawn
+            if (item.state == Item::Written)
+                verify(item.folder);
+        wait(checking_);
     }
 
     // Sends nothing more; what is in flight comes back and is checked.
@@ -265,10 +264,6 @@ private:
                 ++it;
             }
         }
-        drain();
-        for (auto& [k, item] : items_)
-            if (item.state == Item::Written)
-                verify(item.folder);
         drain();
     }
 

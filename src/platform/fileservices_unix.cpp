@@ -792,9 +792,8 @@ void queryEntries(
         const fs::path p = pathOf(i);
         const auto address = share::isShare(p.native()) ? share::fromRow(p.native()) : std::nullopt;
         if (address && !address->path.empty()) {
-            const std::string url = smbstore::urlOf(*address);
-            const std::size_t slash = url.rfind('/');
-            byFolder[url.substr(0, slash)].emplace_back(i, url.substr(slash + 1));
+            auto [folder, name] = smbstore::splitUrl(smbstore::urlOf(*address));
+            byFolder[folder].emplace_back(i, std::move(name));
             continue;
         }
         EntryState state;

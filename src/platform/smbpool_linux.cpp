@@ -178,15 +178,21 @@ void Pool::warm(const std::string& url, std::size_t count) {
     // starting of the next.
     const std::size_t first = workers_.size();
     reserve(count);
-    std::string signIns = signInsText();
-    std::replace(signIns.begin(), signIns.end(), '\n', '|');
     for (std::size_t k = first; k < workers_.size(); ++k) {
         Worker& w = workers_[k];
         w.busy = next_++;
         discarded_.insert(w.busy);
-        w.signIns = signInsGeneration();
-        sendAll(w.fd, "A " + signIns + "\nC " + url + "\n");
+        sendAll(w.fd, signInsFor(w) + "C " + url + "\n");
     }
+}
+
+std::string Pool::signInsFor(Worker& w) {
+    if (w.signIns == signInsGeneration())
+        return {};
+    w.signIns = signInsGeneration();
+    std::string signIns = signInsText(); // one line: its records apart by "|"
+    std::replace(signIns.begin(), signIns.end(), '\n', '|');
+    return "A " + signIns + "\n";
 }
 
 Pool::Ticket Pool::queue(std::string line) {
@@ -239,15 +245,8 @@ void Pool::dispatch() {
             return;
         if (w.busy || w.fd < 0)
             continue;
-        std::string text;
-        if (w.signIns != signInsGeneration()) { // what the parent was told since, first
-            std::string signIns = signInsText();
-            std::replace(signIns.begin(), signIns.end(), '\n', '|');
-            text = "A " + signIns + "\n";
-            w.signIns = signInsGeneration();
-        }
         w.busy = queue_.front().ticket;
-        sendAll(w.fd, text + queue_.front().line);
+        sendAll(w.fd, signInsFor(w) + queue_.front().line); // what the parent was told, first
         queue_.pop_front();
         w.answer = {};
     }

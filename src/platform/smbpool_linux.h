@@ -78,6 +78,7 @@ private:
     void dispatch();
     void readFrom(Worker& w);
     void lost(Worker& w);
+    std::string signInsFor(Worker& w); // the sign-ins it lacks, as a line to send
     bool start();
 
     std::vector<Worker> workers_;

@@ -265,10 +265,9 @@ std::uint32_t listedWord(const std::string& url, std::uint32_t fallback) {
         it != sent.end() &&
         std::chrono::steady_clock::now() - it->second.when < std::chrono::seconds(10))
         return it->second.word;
-    const std::size_t slash = url.rfind('/');
-    if (slash == std::string::npos || slash < 6)
+    if (url.rfind('/') < 6) // "smb://" and no path
         return fallback;
-    const std::string folder = url.substr(0, slash), name = url.substr(slash + 1);
+    const auto [folder, name] = splitUrl(url);
     Listing listing(folder);
     FolderEntry entry;
     std::uint32_t word = fallback;
@@ -311,6 +310,26 @@ std::error_code chmodNormal(const std::string& url) {
     });
 }
 
+// A word as a request carries it: without the folder bit, and FILE_ATTRIBUTE_NORMAL for none.
+std::uint32_t onTheWire(std::uint32_t word) {
+    word &= ~std::uint32_t(attr::Directory);
+    return word ? word : Normal;
+}
+
+// The word and the last-write time in one request (a NORMAL word changes nothing there).
+std::error_code sendWordAndTime(const std::string& url, std::uint32_t word, std::int64_t when) {
+    char text[64];
+    std::snprintf(text, sizeof text, "MODE:0x%x,WRITE_TIME:%lld", onTheWire(word),
+                  static_cast<long long>(when));
+    return set(url, "system.dos_attr.*", text);
+}
+
+EntryKind kindOf(std::uint32_t word) {
+    return word & ReparsePoint      ? EntryKind::Link
+           : word & attr::Directory ? EntryKind::Directory
+                                    : EntryKind::File;
+}
+
 } // namespace
 
 void ownConnection() {
@@ -341,16 +360,20 @@ std::error_code query(const std::string& url, EntryState& out) {
     return getAll(url, out);
 }
 
+std::uint32_t wordToSend(std::uint32_t before, std::uint32_t wanted) {
+    return (before & ~(Changeable | Normal | attr::Directory)) | (wanted & Changeable);
+}
+
+std::pair<std::string, std::string> splitUrl(const std::string& url) {
+    const std::size_t slash = url.rfind('/');
+    return {url.substr(0, slash), url.substr(slash + 1)};
+}
+
 std::error_code writeState(const std::string& url, std::uint32_t word,
                            std::optional<std::int64_t> when) {
-    word &= ~std::uint32_t(attr::Directory);
-    if (word == 0)
-        word = Normal;
+    word = onTheWire(word);
     if (when) {
-        char text[64];
-        std::snprintf(text, sizeof text, "MODE:0x%x,WRITE_TIME:%lld", word,
-                      static_cast<long long>(*when));
-        if (auto ec = set(url, "system.dos_attr.*", text); ec || word != Normal)
+        if (auto ec = sendWordAndTime(url, word, *when); ec || word != Normal)
             return ec;
     } else if (word != Normal) {
         char text[16];
@@ -401,13 +424,8 @@ bool reachedHere(const std::string& url) {
 
 std::error_code writeWord(const std::string& url, std::uint32_t word, std::uint32_t before,
                           EntryState* readBack) {
-    before = listedWord(url, before);
-    std::uint32_t next = (before & ~(Changeable | Normal)) | (word & Changeable);
-    if (next == 0)
-        next = Normal;
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%x", next);
-    if (auto ec = next == Normal ? chmodNormal(url) : set(url, "system.dos_attr.mode", text))
+    const std::uint32_t next = wordToSend(listedWord(url, before), word);
+    if (auto ec = writeState(url, next, std::nullopt))
         return ec;
     noteSent(url, next);
     EntryState now;
@@ -424,13 +442,8 @@ std::error_code setWriteTime(const std::string& url, std::int64_t when, const En
                              EntryState& readBack) {
     // The time goes with the entry's whole word: the library's request for the time alone sends
     // a word made up from its stat mode, which drops bits the server keeps (offline, 0x1000).
-    std::uint32_t word = listedWord(url, known.attributes) & ~std::uint32_t(attr::Directory);
-    if (word == 0)
-        word = Normal;
-    char text[64];
-    std::snprintf(text, sizeof text, "MODE:0x%x,WRITE_TIME:%lld", word,
-                  static_cast<long long>(when));
-    if (auto ec = set(url, "system.dos_attr.*", text))
+    const std::uint32_t word = listedWord(url, known.attributes);
+    if (auto ec = sendWordAndTime(url, word, when))
         return ec;
     noteSent(url, word);
     return getAll(url, readBack);
@@ -549,9 +562,7 @@ bool Listing::lastAttributes(FolderEntry& entry, std::uint32_t& word) {
         entry.id = {};
         word = impl_->at->second.attributes;
         lastWrite_ = impl_->at->second.lastWrite;
-        entry.kind = word & ReparsePoint      ? EntryKind::Link
-                     : word & attr::Directory ? EntryKind::Directory
-                                              : EntryKind::File;
+        entry.kind = kindOf(word);
         ++impl_->at;
         return true;
     }
@@ -572,9 +583,7 @@ bool Listing::lastAttributes(FolderEntry& entry, std::uint32_t& word) {
     entry.id = {};
     word = info->attrs;
     lastWrite_ = info->mtime_ts.tv_sec;
-    entry.kind = info->attrs & ReparsePoint      ? EntryKind::Link
-                 : info->attrs & attr::Directory ? EntryKind::Directory
-                                                 : EntryKind::File;
+    entry.kind = kindOf(word);
     return true;
 }
 

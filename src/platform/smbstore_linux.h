@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace platform::smbstore {
@@ -25,6 +26,13 @@ std::string escapedName(const std::string& name);
 
 /// The library's URL of an address: "smb://[domain;][user@]server[:port]/share/path", escaped.
 std::string urlOf(const share::Address& address);
+
+/// The whole word to send for an entry that has \p before, with R, H, S and A as in \p wanted:
+/// every other bit as the server gave it, the folder bit left out.
+std::uint32_t wordToSend(std::uint32_t before, std::uint32_t wanted);
+
+/// The folder's URL and the entry's escaped name of an entry's URL.
+std::pair<std::string, std::string> splitUrl(const std::string& url);
 
 /// Sends \p word (the entry's whole word, as the server is to keep it) and, where given, the
 /// last-write time \p when in one request where the library allows it. Nothing is read back:
