@@ -38,6 +38,7 @@ struct Item {
     std::optional<std::int64_t> when; // sent
     smb::Pool::Ticket ticket = 0;
     bool sent = false; // a write went out: the entry may have changed
+    bool retried = false;
     std::chrono::steady_clock::time_point written;
     ShareBatch::Result result;
 };
@@ -149,6 +150,7 @@ public:
         for (auto& [k, item] : items_)
             if (k < row && item.sent) {
                 item.state = Item::Queued;
+                item.retried = false;
                 item.word = smb::wordToSend(item.before.attributes, item.before.attributes);
                 item.when = item.when ? std::optional(item.before.lastWrite) : std::nullopt;
                 item.ticket = pool.write(item.url, item.word, item.when);
@@ -188,13 +190,22 @@ private:
         for (const smb::Pool::Ticket ticket : pool.takeFresh()) {
             if (const auto w = writing_.find(ticket); w != writing_.end()) {
                 Item& item = items_[w->second];
-                writing_.erase(w);
                 const auto answer = pool.take(ticket);
+                // A worker that died (EIO) may or may not have sent it: the same request once
+                // more, from another, settles which.
+                if (answer->error == std::errc::io_error && !item.retried) {
+                    item.retried = true;
+                    item.ticket = pool.write(item.url, item.word, item.when);
+                    writing_[item.ticket] = w->second;
+                    writing_.erase(w);
+                    continue;
+                }
+                writing_.erase(w);
                 if (--pending_[item.folder] == 0)
                     ready.insert(item.folder);
                 if (answer->error) {
-                    // The server refused it: nothing was done. A worker that died (EIO) may
-                    // have sent it, so the row is put back after "Nein" all the same.
+                    // The server refused it: nothing was done. A second worker lost on it
+                    // leaves the row unknown, so it is put back after "Nein" all the same.
                     item.sent = answer->error == std::errc::io_error;
                     finish(item, false, answer->error);
                 } else {

@@ -76,6 +76,14 @@ protected:
         std::smatch m;
         return std::regex_search(out, m, std::regex(field + R"(:\s*(.*))")) ? m[1].str() : "";
     }
+    // The pool's worker processes (forks of this program): their numbers, or \p signal sent
+    // to them ("-KILL ").
+    static std::string workers(const std::string& signal) {
+        const std::string self = fs::read_symlink("/proc/self/exe").filename().native();
+        return interop::run((signal.empty() ? "pgrep" : "pkill " + signal) + " -P " +
+                            std::to_string(::getpid()) + " -x " + self.substr(0, 15))
+            .output;
+    }
     int attributes(const std::string& name) const {
         return interop::allinfoWord(allinfo(name, "attributes"));
     }
@@ -393,10 +401,23 @@ TEST_F(Samba, AfterNoAtAShareRowNoRowAboveItStaysChanged) {
 
     // "&Ende" during a run: no worker process is left behind.
     apply::ShareBatch::start(rows, {Grayed, Grayed, Grayed, Grayed}, nullptr)->abandon();
-    EXPECT_EQ(interop::run("pgrep -P " + std::to_string(::getpid()) + " -x " +
-                           fs::read_symlink("/proc/self/exe").filename().native().substr(0, 15))
-                  .output,
-              "");
+    EXPECT_EQ(workers(""), "");
+}
+
+// Workers killed with requests in flight: each request goes once more, and the rows are done.
+TEST_F(Samba, AWorkerLostWhileWritingCostsNoRow) {
+    std::vector<std::pair<std::size_t, fs::path>> rows;
+    for (std::size_t k = 30; k >= 1; --k) {
+        localFile("f" + std::to_string(k));
+        rows.emplace_back(k, row("f" + std::to_string(k)));
+    }
+    using apply::Tri::Grayed, apply::Tri::Checked;
+    const auto batch = apply::ShareBatch::start(rows, {Grayed, Grayed, Grayed, Checked}, nullptr);
+    workers("-KILL ");
+    for (const auto& [k, path] : rows)
+        EXPECT_TRUE(batch->take(k, {}).done) << k;
+    for (std::size_t k = 1; k <= 30; ++k)
+        EXPECT_EQ(attributes("f" + std::to_string(k)) & 0x2, 0x2) << k;
 }
 
 // A file dragged from the file manager's GVFS folder of the share (a real gvfsd and gvfsd-fuse on
