@@ -38,7 +38,7 @@ struct Item {
     std::optional<std::int64_t> when; // sent
     smb::Pool::Ticket ticket = 0;
     bool sent = false; // a write went out: the entry may have changed
-    bool retried = false;
+    bool retried = false, lost = false;
     std::chrono::steady_clock::time_point written;
     ShareBatch::Result result;
 };
@@ -150,7 +150,7 @@ public:
         for (auto& [k, item] : items_)
             if (k < row && item.sent) {
                 item.state = Item::Queued;
-                item.retried = false;
+                item.retried = item.lost = false;
                 item.word = smb::wordToSend(item.before.attributes, item.before.attributes);
                 item.when = item.when ? std::optional(item.before.lastWrite) : std::nullopt;
                 item.ticket = pool.write(item.url, item.word, item.when);
@@ -203,10 +203,10 @@ private:
                 writing_.erase(w);
                 if (--pending_[item.folder] == 0)
                     ready.insert(item.folder);
-                if (answer->error) {
-                    // The server refused it: nothing was done. A second worker lost on it
-                    // leaves the row unknown, so it is put back after "Nein" all the same.
-                    item.sent = answer->error == std::errc::io_error;
+                // A second worker lost on it: the folder's listing says what the entry has.
+                item.lost = answer->error == std::errc::io_error;
+                if (answer->error && !item.lost) { // the server refused it: nothing was done
+                    item.sent = false;
                     finish(item, false, answer->error);
                 } else {
                     item.state = Item::Written;
@@ -231,6 +231,10 @@ private:
         }
         const bool wordKept = (now->second.attributes & Classic) == (item.word & Classic);
         const bool timeKept = !item.when || now->second.lastWrite == *item.when;
+        if (item.lost && !(wordKept && timeKept)) {
+            finish(item, false, errorOf(EIO));
+            return;
+        }
         finish(item, wordKept && timeKept,
                !wordKept   ? make_error_code(platform::Refusal::NotKept)
                : !timeKept ? make_error_code(platform::Refusal::TimeNotKept)
