@@ -1,14 +1,15 @@
 // A share at network speed: 10,000 files in 100 folders on a private smbd, reached through a TCP
 // proxy that holds every chunk 10 ms each way (a 20 ms round trip). Prints the drop of the share's
-// root (expansion and closing check), the time its worker processes take to connect in the
-// background after it, one situation check, the apply run (H and a new time on every row) and
-// smbclient's setmode over a sample, scaled. Needs root (the private smbd) and the packages samba and
-// smbclient; says so and ends otherwise.
+// root (expansion and closing check), the apply run started right after it (H and a new time on
+// every row), one situation check, the connections made, the run through the proxy against the
+// same run straight to smbd, and smbclient's setmode over a sample, scaled. Needs root (the
+// private smbd) and the packages samba and smbclient; says so and ends otherwise.
 #include "apply/attributeword.h"
 #include "apply/sharebatch.h"
 #include "filelist/folderexpansion.h"
 #include "platform/fileservices.h"
-#include "platform/smbpool_linux.h"
+#include "share/client.h"
+#include "share/connection.h"
 
 #include <chrono>
 #include <csignal>
@@ -73,8 +74,8 @@ public:
         for (;;) {
             int timeout = -1;
             if (!due_.empty()) {
-                const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
-                    due_.top().first - Clock::now());
+                const auto wait =
+                    std::chrono::ceil<std::chrono::milliseconds>(due_.top().first - Clock::now());
                 timeout = int(std::max<std::int64_t>(0, wait.count()));
             }
             const int n = ::epoll_wait(epoll_, events, 64, timeout);
@@ -227,72 +228,85 @@ int main() {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     std::thread([=] { Proxy(listener, smbPort).run(); }).detach();
 
-    const std::string top = "smb://127.0.0.1:" + std::to_string(proxyPort) + "/share";
-    std::vector<fs::path> rows;
-    const auto check = [&] {
-        int failed = 0;
-        platform::queryEntries(
-            rows.size(), [&](std::size_t i) { return rows[i]; },
-            [&](std::size_t i, std::error_code ec, const platform::EntryState&) {
-                if (ec && failed++ < 3)
-                    std::fprintf(stderr, "check: %s: %s\n", rows[i].c_str(), ec.message().c_str());
-            });
-        return failed;
+    struct Figures {
+        double drop = 0, check = 0, apply = 0;
+        int connections = 0, failed = 0;
     };
-    int failed = 0;
-    const double drop = seconds([&] {
-        const auto found = expansion::CollectFolder(top);
-        rows.assign(found.files.begin(), found.files.end());
-        rows.insert(rows.end(), found.folders.begin(), found.folders.end());
-        failed += check();
-    });
-    // The workers a run will want connect in the background once a drop is checked.
-    const double warm = seconds([] {
-        platform::warmShares();
-        platform::smbstore::Pool::get().settle();
-    });
-    const double checkTime = seconds([&] { failed += check(); });
+    // A drop of the share's root, a check, and a run of H (or its clearing) with a new time on
+    // every row, started right after the drop, through \p port, on connections of its own.
+    const auto measure = [&](int port, apply::Tri hidden, int year) {
+        Figures f;
+        share::reset();
+        const int before = share::Connection::opened();
+        const std::string top = "smb://127.0.0.1:" + std::to_string(port) + "/share";
+        std::vector<fs::path> rows;
+        const auto check = [&] {
+            int failed = 0;
+            platform::queryEntries(
+                rows.size(), [&](std::size_t i) { return rows[i]; },
+                [&](std::size_t i, std::error_code ec, const platform::EntryState&) {
+                    if (ec && failed++ < 3)
+                        std::fprintf(stderr, "check: %s: %s\n", rows[i].c_str(),
+                                     ec.message().c_str());
+                });
+            return failed;
+        };
+        f.drop = seconds([&] {
+            const auto found = expansion::CollectFolder(top);
+            rows.assign(found.files.begin(), found.files.end());
+            rows.insert(rows.end(), found.folders.begin(), found.folders.end());
+            f.failed += check();
+        });
+        const platform::LocalTime moment{12, 0, 0, 15, 1, year};
+        const apply::BoxValues boxes{apply::Tri::Grayed, apply::Tri::Grayed, apply::Tri::Grayed,
+                                     hidden};
+        // The run's way: every row's compound in flight, the results taken in the rows' order.
+        f.apply = seconds([&] {
+            std::vector<std::pair<std::size_t, fs::path>> sample;
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                sample.emplace_back(i, rows[i]);
+            const auto batch = apply::ShareBatch::start(sample, boxes, &moment);
+            for (const auto& [row, path] : sample) {
+                const auto r = batch->take(row, {});
+                if (!r.done && f.failed++ < 6)
+                    std::fprintf(stderr, "apply: %s: %s\n", path.c_str(),
+                                 apply::ReasonLine(r.failure).c_str());
+            }
+        });
+        f.check = seconds([&] { f.failed += check(); });
+        f.connections = share::Connection::opened() - before;
+        if (rows.size() != std::size_t(Folders * (FilesPerFolder + 1)))
+            ++f.failed;
+        return f;
+    };
+    const Figures direct = measure(smbPort, apply::Tri::Unchecked, 2022);
+    const Figures far = measure(proxyPort, apply::Tri::Checked, 2021);
+    const int failed = direct.failed + far.failed;
 
-    const platform::LocalTime moment{12, 0, 0, 15, 1, 2021};
-    const apply::BoxValues hidden{apply::Tri::Grayed, apply::Tri::Grayed, apply::Tri::Grayed,
-                                  apply::Tri::Checked};
-    // The run's way: the rows to worker processes, their results taken in the rows' order.
-    const double apply = seconds([&] {
-        std::vector<std::pair<std::size_t, fs::path>> sample;
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            sample.emplace_back(i, rows[i]);
-        const auto batch = apply::ShareBatch::start(sample, hidden, &moment);
-        for (const auto& [row, path] : sample) {
-            const auto r = batch->take(row, {});
-            if (!r.done && failed++ < 6)
-                std::fprintf(stderr, "apply: %s: %s\n", path.c_str(),
-                             apply::ReasonLine(r.failure).c_str());
-        }
-    });
     std::string commands;
     for (int i = 0; i < SmbclientSample; ++i)
         commands += "setmode ordner" + std::to_string(50 + i / FilesPerFolder) + "/datei" +
                     std::to_string(i % FilesPerFolder) + ".txt +h;";
-    const double smbclient = seconds(
-        [&] { failed += run(client + std::to_string(proxyPort) + " -c '" + commands + "'") != 0; });
+    const double smbclient =
+        seconds([&] { run(client + std::to_string(proxyPort) + " -c '" + commands + "'"); });
 
     ::kill(-smbd, SIGTERM);
     ::waitpid(smbd, nullptr, 0);
-    // The RPC helpers smbd started for the workers' pipes live in a session of their own.
+    // The RPC helpers smbd starts live in a session of their own.
     run("pkill -f \"[-]-configfile=" + (root / "smb.conf").native() + "\"");
     std::error_code ec;
     fs::remove_all(root, ec);
 
     const double all = Folders * FilesPerFolder;
     const double theirs = smbclient / SmbclientSample * all;
-    std::printf("[share] rows %zu, failures %d, drop %.2f s, check %.2f s, apply %.2f s, "
+    std::printf("[share] failures %d; straight to smbd: drop %.2f s, check %.2f s, apply %.2f s; "
                 "smbclient setmode %d files %.2f s\n",
-                rows.size(), failed, drop, checkTime, apply, SmbclientSample,
-                smbclient);
-    std::printf("smb_drop_s: %.2f\n", drop);
-    std::printf("smb_warm_s: %.2f\n", warm);
-    std::printf("smb_check_s: %.2f\n", checkTime);
-    std::printf("smb_apply_s: %.1f\n", apply);
-    std::printf("smb_apply_vs_smbclient: %.2f\n", theirs / apply);
+                failed, direct.drop, direct.check, direct.apply, SmbclientSample, smbclient);
+    std::printf("smb_drop_s: %.2f\n", far.drop);
+    std::printf("smb_check_s: %.2f\n", far.check);
+    std::printf("smb_apply_s: %.2f\n", far.apply);
+    std::printf("smb_apply_vs_direct: %.2f\n", far.apply / direct.apply);
+    std::printf("smb_connections: %d\n", far.connections);
+    std::printf("smb_apply_vs_smbclient: %.2f\n", theirs / far.apply);
     return 0;
 }

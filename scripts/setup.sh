@@ -11,7 +11,7 @@ mode=${1:-run}
 
 # googletest too: configuring the build includes its sources whatever is built.
 pkgs=(cmake ninja-build g++ make qt6-base-dev qt6-translations-l10n libgl-dev fonts-liberation2
-      fonts-dejavu-core googletest libsmbclient-dev libsecret-1-dev pkg-config)
+      fonts-dejavu-core googletest libssl-dev libsecret-1-dev pkg-config)
 case "$mode" in
 test)
     pkgs+=(locales tzdata attr xauth xvfb desktop-file-utils

@@ -7,8 +7,8 @@
 #include "info/maker.h"
 #include "info/programfolder.h"
 #include "platform/fileservices.h"
-#include "platform/shareaddress.h"
-#include "platform/signin.h"
+#include "share/address.h"
+#include "share/signin.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -34,12 +34,12 @@ std::string shown(const filelist::PathString& path) {
 
 Form1::Form1(FormControls& controls, Toolkit& toolkit) : ui_(controls), toolkit_(toolkit) {
     // A share that wants a password is asked for by a box of this window.
-    platform::signin::setAsker(
-        [this](const platform::signin::Question& q) { return toolkit_.askSignIn(q); });
+    share::signin::setAsker(
+        [this](const share::signin::Question& q) { return toolkit_.askSignIn(q); });
 }
 
 Form1::~Form1() {
-    platform::signin::setAsker(nullptr);
+    share::signin::setAsker(nullptr);
 }
 
 void Form1::Form_Load() {
@@ -186,8 +186,6 @@ void Form1::ChkSituation() {
                 std::to_string(n) + (n == 1 ? " Datei" : " Dateien") + ", davon " +
                     std::to_string(selected) + " ausgewählt");
     ui_.setPointer(Pointer::Default);
-    // The worker processes of a run on share rows connect while the user looks at the list.
-    toolkit_.later([] { platform::warmShares(); });
 }
 
 // ---------------------------------------------------------------- list rows
@@ -288,7 +286,7 @@ void Form1::DropNames(std::vector<filelist::PathString> names) {
     dropping_ = true;
     setCommandsDuringDrop();
     skipped_ = 0;
-    platform::signin::forgetCancelled();
+    share::signin::forgetCancelled();
     setSorted(false);
     barMax_ = int(names.size());
     ui_.setBarValue(0);
@@ -510,14 +508,14 @@ void Form1::SetNewAttributes() {
     const platform::LocalTime moment = datefields::Moment(touchTime_);
     const apply::BoxValues boxes = boxes_;
     lastRepaint_ = {};
-    platform::signin::forgetCancelled();
+    share::signin::forgetCancelled();
 
     // The marked rows on shares go to worker processes at once; the loop below takes their
     // results in its own order, so a failure asks at its row as for any other.
     std::unique_ptr<apply::ShareBatch> batch;
     const auto onShare = [](const auto& path) { // generic: Windows paths are no share rows
         if constexpr (std::is_same_v<filelist::PathString, std::string>)
-            return platform::share::isShare(path);
+            return share::isShare(path);
         return false;
     };
     std::vector<std::pair<std::size_t, std::filesystem::path>> shareRows;

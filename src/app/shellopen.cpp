@@ -2,7 +2,7 @@
 
 #include "app/toolkit.h"
 #include "platform/fileservices.h"
-#include "platform/shareaddress.h"
+#include "share/address.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -92,9 +92,8 @@ std::string fileUrl(const std::string& target) {
     const std::string path = absoluteGenericPath(target);
     // A network path "//server/share/…" names the URL's host; "/…" and "C:/…" have none.
     if (path.starts_with("//"))
-        return "file:" + platform::share::encodeEscapes(path, "/:");
-    return (path.starts_with('/') ? "file://" : "file:///") +
-           platform::share::encodeEscapes(path, "/:");
+        return "file:" + share::encodeEscapes(path, "/:");
+    return (path.starts_with('/') ? "file://" : "file:///") + share::encodeEscapes(path, "/:");
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 // questions and record the rest. Each window kit (Qt on Linux, Win32 on Windows) implements it.
 #pragma once
 
-#include "platform/signin.h"
+#include "share/signin.h"
 
 #include <cstddef>
 #include <functional>
@@ -62,7 +62,7 @@ public:
     virtual void shellOpen(const std::string& target, int showCommand) = 0;
     /// Asks for the user, domain and password of a share, in a box owned by the main window;
     /// nullopt for "Abbrechen". Windows signs in to its shares itself: no box there.
-    virtual std::optional<platform::signin::Answer> askSignIn(const platform::signin::Question&) {
+    virtual std::optional<share::signin::Answer> askSignIn(const share::signin::Question&) {
         return std::nullopt;
     }
 };

@@ -1,7 +1,6 @@
-// The rows of a run that lie on SMB shares, written side by side by worker processes with a
-// connection each (Linux): on a share the round trips, not the disk, set the pace, and Samba's
-// client library is not safe across threads. The run still takes the rows' results in its own
-// order, from the bottom up, and asks at a failed row as it does for any row.
+// The rows of a run that lie on SMB shares (Linux), many in flight on the share's connection: on
+// a share the round trips, not the disk, set the pace. The run still takes the rows' results in
+// its own order, from the bottom up, and asks at a failed row as it does for any row.
 #pragma once
 
 #include "apply/attributeword.h"
@@ -22,8 +21,8 @@ public:
         platform::EntryState before; ///< what the entry had, where it could be read
     };
 
-    /// Starts the workers on \p rows (each a row's number and path), which they take in the
-    /// order given; nullptr where this system writes shares itself.
+    /// Lists the folders of \p rows (each a row's number and path) and starts sending their
+    /// writes, in the order given; nullptr where this system writes shares itself.
     static std::unique_ptr<ShareBatch>
     start(const std::vector<std::pair<std::size_t, std::filesystem::path>>& rows,
           const BoxValues& boxes, const platform::LocalTime* moment);
@@ -33,12 +32,12 @@ public:
     /// its false gives up waiting (the row then fails with ECANCELED).
     virtual Result take(std::size_t row, const std::function<bool()>& wait) = 0;
 
-    /// Ends the workers at once, without waiting for what they write (the program ends).
+    /// Sends nothing more and waits for nothing in flight (the program ends).
     virtual void abandon() = 0;
 
-    /// Stops the workers after the rows they are writing, and puts the rows they finished whose
-    /// number is below \p row (above it in the list) back as they were. Returns how many could
-    /// not be put back.
+    /// Sends nothing more, waits for what is in flight, and puts every row whose number is below
+    /// \p row (above it in the list) and that may have changed back as it was, its word and its
+    /// time exactly. Returns how many could not be put back.
     virtual int stopAndUndoAbove(std::size_t row) = 0;
 };
 

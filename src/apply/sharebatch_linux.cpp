@@ -1,45 +1,58 @@
 #include "apply/sharebatch.h"
 
-#include "platform/shareaddress.h"
-#include "platform/smbpool_linux.h"
+#include "share/address.h"
+#include "share/client.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <set>
-#include <tuple>
+#include <condition_variable>
+#include <ctime>
+#include <mutex>
 
 namespace apply {
 
 namespace {
 
-namespace smb = platform::smbstore;
+namespace wire = share::wire;
 using platform::attr::Directory;
 
 constexpr std::uint32_t Classic = platform::attr::ReadOnly | platform::attr::Hidden |
                                   platform::attr::System | platform::attr::Archive;
-using Clock = std::chrono::steady_clock;
-constexpr auto CheckAlone = std::chrono::milliseconds(250);
+constexpr std::uint32_t Normal = 0x80;
+// Rows sent ahead of the one the run waits for: enough to hide the round trips, few enough
+// that "Nein" leaves little to put back.
+constexpr std::size_t Window = 1024;
 
 std::error_code errorOf(int value) {
     return {value, std::generic_category()};
 }
 
-// One row of the run, from its folder's listing to its verified result. A row's word and time
-// go in one request; the folder is listed again once its writes are back, and that listing says
-// whether the server kept them.
+platform::EntryState stateOf(const wire::BasicInfo& info) {
+    return {info.attributes & ~Normal, share::unixSecondsOf(info.write)};
+}
+
+bool lost(std::error_code ec) {
+    return ec == std::errc::timed_out || ec == std::errc::connection_reset;
+}
+
+// What the connections' threads hand back: shared with their callbacks, which may come after
+// the run has gone (the program ends with requests in flight).
+struct Inbox {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::map<std::size_t, std::pair<std::error_code, share::Entry>> results;
+};
+
+// One row of the run: its entry as its folder's listing gave it, and what its compound sends.
 struct Item {
-    enum State { Local, Queued, Written, Verifying, Finished };
     std::filesystem::path path;
-    std::string url, folder, name;
-    State state = Local;
-    platform::EntryState before;
-    std::uint32_t word = 0;           // sent
-    std::optional<std::int64_t> when; // sent
-    smb::Pool::Ticket ticket = 0;
-    bool sent = false; // a write went out: the entry may have changed
-    bool retried = false, lost = false;
-    std::chrono::steady_clock::time_point written;
+    std::optional<share::Address> address;
+    bool local = true;   // written by ApplyRow at its turn
+    bool queued = false; // waiting for its turn to be sent
+    bool sent = false;   // a request went out: the entry may have changed
+    bool finished = false;
+    share::Entry before;
+    wire::BasicInfo set;
     ShareBatch::Result result;
 };
 
@@ -47,7 +60,7 @@ class Batch : public ShareBatch {
 public:
     Batch(const std::vector<std::pair<std::size_t, std::filesystem::path>>& rows,
           const BoxValues& boxes, const platform::LocalTime* moment)
-        : boxes_(boxes) {
+        : boxes_(boxes), inbox_(std::make_shared<Inbox>()) {
         std::int64_t when = 0;
         if (moment) {
             moment_ = *moment;
@@ -59,75 +72,98 @@ public:
                 localMoment_ = true; // each row reports the date in words, at its turn
             }
         }
-        std::vector<std::string> folders;
+        // The words and times as they are now, by one listing per folder, all in flight.
+        std::vector<share::Address> folders;
         std::map<std::string, std::size_t> folderIndex;
+        std::vector<std::pair<std::size_t, std::string>> named; // row, name in its folder
         for (const auto& [row, path] : rows) {
             Item& item = items_[row];
             item.path = path;
-            const auto address = platform::share::fromRow(path.native());
-            if (!address || address->path.empty() || localMoment_)
+            item.address = share::fromRow(path.native());
+            if (!item.address || item.address->path.empty() || localMoment_)
                 continue; // the share itself, or a row the file layer reports on alone
-            item.url = smb::urlOf(*address);
-            std::tie(item.folder, item.name) = smb::splitUrl(item.url);
-            if (folderIndex.emplace(item.folder, folders.size()).second)
-                folders.push_back(item.folder);
-            rowsIn_[item.folder].push_back(row);
+            share::Address folder = *item.address;
+            const std::size_t slash = folder.path.rfind('/');
+            const std::string name = folder.path.substr(slash + 1);
+            folder.path.erase(slash);
+            const auto [it, added] = folderIndex.emplace(share::rowText(folder), folders.size());
+            if (added)
+                folders.push_back(folder);
+            named.emplace_back(row, name);
+            item.local = false;
         }
-        // The words and times as they are now, by one listing per folder.
-        std::vector<smb::Listed> listed;
-        smb::listStatesMany(folders, listed);
-        smb::Pool& pool = smb::Pool::get();
-        pool.reserve(smb::Pool::workersFor(rows.size()));
+        std::vector<share::Listed> listed;
+        share::listMany(folders, listed);
+        std::size_t k = 0;
         for (const auto& [row, path] : rows) {
             Item& item = items_[row];
-            if (item.url.empty())
+            if (item.local)
                 continue;
-            const smb::Listed& folder = listed[folderIndex[item.folder]];
-            const auto it = folder.entries.find(item.name);
-            if (folder.error == platform::Refusal::SignInCancelled) {
-                finish(item, false, folder.error);
+            const auto& [r, name] = named[k++];
+            share::Address folder = *item.address;
+            folder.path.erase(folder.path.rfind('/'));
+            const share::Listed& list = listed[folderIndex[share::rowText(folder)]];
+            if (list.error == platform::Refusal::SignInCancelled) {
+                finish(item, false, list.error);
                 continue;
             }
-            if (folder.error || it == folder.entries.end())
-                continue; // the file layer says why, at the row's turn
-            item.before = it->second;
-            const std::uint32_t was = item.before.attributes;
-            item.word = smb::wordToSend(was, NewAttributeWord(was, boxes));
-            if (touching_ && !(item.before.attributes & Directory))
-                item.when = when;
-            item.result.before = item.before;
-            if (item.word == smb::wordToSend(was, was) && !item.when) {
+            const auto found = std::find_if(
+                list.entries.begin(), list.entries.end(),
+                [&, &name = name](const wire::DirectoryEntry& e) { return e.name == name; });
+            if (list.error || found == list.entries.end()) {
+                item.local = true; // the file layer says why, at the row's turn
+                continue;
+            }
+            item.before.info = found->info;
+            item.result.before = stateOf(item.before.info);
+            const std::uint32_t was = item.before.info.attributes;
+            const std::uint32_t word = share::wordToSend(was, NewAttributeWord(was, boxes));
+            if (word != share::wordToSend(was, was))
+                item.set.attributes = word;
+            if (touching_ && !(was & Directory))
+                item.set.write = share::fileTimeOf(when);
+            if (!item.set.attributes && !item.set.write) {
                 finish(item, true, {});
                 continue;
             }
-            ++pending_[item.folder];
-            item.state = Item::Queued;
-            item.sent = true;
-            item.ticket = pool.write(item.url, item.word, item.when);
-            writing_[item.ticket] = row;
+            item.queued = true;
+            order_.push_back(row);
         }
+        sendAhead();
     }
 
-    ~Batch() override { stop(); }
+    ~Batch() override {
+        if (!abandoned_)
+            waitForAll();
+    }
 
     Result take(std::size_t row, const std::function<bool()>& wait) override {
         Item& item = items_[row];
-        if (item.state == Item::Local) {
+        if (item.local) {
             Result r;
             r.done = ApplyRow(
-                item.path, boxes_, touching_ || localMoment_ ? &moment_ : nullptr, [] {},
-                r.failure, &r.before);
+                item.path, boxes_, touching_ || localMoment_ ? &moment_ : nullptr, [] {}, r.failure,
+                &r.before);
             return r;
         }
-        smb::Pool& pool = smb::Pool::get();
-        while (item.state != Item::Finished) {
-            // A written row is checked with the rest of its folder, by one listing, unless those
-            // take longer than a request or two.
-            if (item.state == Item::Written && Clock::now() - item.written > CheckAlone)
-                verify(item.folder);
-            pool.pump(20);
-            collect();
-            if (wait && !wait() && item.state != Item::Finished) {
+        while (!item.finished) {
+            sendAhead();
+            std::optional<std::pair<std::error_code, share::Entry>> answer;
+            {
+                std::unique_lock lock(inbox_->mutex);
+                inbox_->arrived.wait_for(lock, std::chrono::milliseconds(20),
+                                         [&] { return inbox_->results.contains(row); });
+                if (const auto it = inbox_->results.find(row); it != inbox_->results.end()) {
+                    answer = std::move(it->second);
+                    inbox_->results.erase(it);
+                }
+            }
+            if (answer) {
+                settle(item, answer->first, answer->second);
+                --inFlight_;
+                break;
+            }
+            if (wait && !wait()) {
                 Result r;
                 r.failure.ec = errorOf(ECANCELED);
                 return r;
@@ -136,105 +172,114 @@ public:
         return item.result;
     }
 
-    void abandon() override {
-        smb::Pool::get().end();
-        writing_.clear();
-        checking_.clear();
-    }
+    // The program ends: what is in flight is left to the connections, which end with it.
+    void abandon() override { stopped_ = abandoned_ = true; }
 
     int stopAndUndoAbove(std::size_t row) override {
-        stop();
+        stopped_ = true;
+        waitForAll();
         // What went out for rows above is put back: their word and time as they were.
-        smb::Pool& pool = smb::Pool::get();
-        std::vector<std::size_t> undone;
-        for (auto& [k, item] : items_)
-            if (k < row && item.sent) {
-                item.state = Item::Queued;
-                item.retried = item.lost = false;
-                item.word = smb::wordToSend(item.before.attributes, item.before.attributes);
-                item.when = item.when ? std::optional(item.before.lastWrite) : std::nullopt;
-                item.ticket = pool.write(item.url, item.word, item.when);
-                writing_[item.ticket] = k;
-                ++pending_[item.folder];
-                undone.push_back(k);
-            }
-        drain();
-        return int(std::count_if(undone.begin(), undone.end(),
-                                 [&](std::size_t k) { return !items_[k].result.done; }));
+        std::vector<std::size_t> undo;
+        for (auto& [k, item] : items_) {
+            if (k >= row || !item.sent)
+                continue;
+            wire::BasicInfo back;
+            if (item.set.attributes)
+                back.attributes =
+                    share::wordToSend(item.before.info.attributes, item.before.info.attributes);
+            if (item.set.write)
+                back.write = item.before.info.write;
+            item.set = back;
+            item.finished = false;
+            item.sent = true;
+            ++inFlight_;
+            send(k, item);
+            undo.push_back(k);
+        }
+        int left = 0;
+        for (const std::size_t k : undo) {
+            Item& item = items_[k];
+            const auto answer = awaitAnswer(k);
+            settle(item, answer.first, answer.second);
+            --inFlight_;
+            left += item.result.done ? 0 : 1;
+        }
+        return left;
     }
 
 private:
     void finish(Item& item, bool done, std::error_code ec) {
-        item.state = Item::Finished;
+        item.finished = true;
         item.result.done = done;
         item.result.failure.ec = ec;
         item.result.failure.step = Step::Attributes;
     }
 
-    // Lists \p folder again for every row of it whose write is back.
-    void verify(const std::string& folder) {
-        const smb::Pool::Ticket ticket = smb::Pool::get().list(folder);
-        for (const std::size_t k : rowsIn_[folder])
-            if (Item& item = items_[k]; item.state == Item::Written) {
-                item.state = Item::Verifying;
-                item.ticket = ticket;
-                checking_[ticket].push_back(k);
+    void send(std::size_t row, Item& item) {
+        item.sent = true;
+        const auto inbox = inbox_;
+        share::writeAsync(*item.address, item.set,
+                          [inbox, row](std::error_code ec, const share::Entry& e) {
+                              std::lock_guard lock(inbox->mutex);
+                              inbox->results[row] = {ec, e};
+                              inbox->arrived.notify_all();
+                          });
+    }
+
+    // Keeps a window of rows in flight below the one the run takes next.
+    void sendAhead() {
+        while (!stopped_ && next_ < order_.size() && inFlight_ < Window) {
+            const std::size_t row = order_[next_++];
+            Item& item = items_[row];
+            item.queued = false;
+            ++inFlight_;
+            send(row, item);
+        }
+    }
+
+    std::pair<std::error_code, share::Entry> awaitAnswer(std::size_t row) {
+        std::unique_lock lock(inbox_->mutex);
+        inbox_->arrived.wait(lock, [&] { return inbox_->results.contains(row); });
+        auto answer = std::move(inbox_->results[row]);
+        inbox_->results.erase(row);
+        return answer;
+    }
+
+    // Every request out has come back, and its row is settled.
+    void waitForAll() {
+        for (auto& [k, item] : items_)
+            if (item.sent && !item.finished) {
+                const auto answer = awaitAnswer(k);
+                settle(item, answer.first, answer.second);
+                --inFlight_;
             }
     }
 
-    // Takes the answers that came: writes back start their folder's listing once the folder has
-    // none left in flight; listings settle their rows.
-    void collect() {
-        smb::Pool& pool = smb::Pool::get();
-        std::set<std::string> ready;
-        for (const smb::Pool::Ticket ticket : pool.takeFresh()) {
-            if (const auto w = writing_.find(ticket); w != writing_.end()) {
-                Item& item = items_[w->second];
-                const auto answer = pool.take(ticket);
-                // A worker that died (EIO) may or may not have sent it: the same request once
-                // more, from another, settles which.
-                if (answer->error == std::errc::io_error && !item.retried) {
-                    item.retried = true;
-                    item.ticket = pool.write(item.url, item.word, item.when);
-                    writing_[item.ticket] = w->second;
-                    writing_.erase(w);
-                    continue;
-                }
-                writing_.erase(w);
-                if (--pending_[item.folder] == 0)
-                    ready.insert(item.folder);
-                // A second worker lost on it: the folder's listing says what the entry has.
-                item.lost = answer->error == std::errc::io_error;
-                if (answer->error && !item.lost) { // the server refused it: nothing was done
-                    item.sent = false;
-                    finish(item, false, answer->error);
-                } else {
-                    item.state = Item::Written;
-                    item.written = Clock::now();
-                }
-            } else if (const auto c = checking_.find(ticket); c != checking_.end()) {
-                const auto answer = pool.take(ticket);
-                for (const std::size_t k : c->second)
-                    settle(items_[k], *answer);
-                checking_.erase(c);
+    // What the compound's read-back says of the row; a lost answer is settled by reading the
+    // entry afresh, and a row is failed as unchanged only when it is known to be.
+    void settle(Item& item, std::error_code ec, share::Entry now) {
+        if (lost(ec)) {
+            if (share::settle(*item.address, now)) {
+                finish(item, false, ec); // it may have changed: the undo covers it
+                return;
             }
-        }
-        for (const std::string& folder : ready)
-            verify(folder);
-    }
-
-    void settle(Item& item, const smb::Listed& listing) {
-        const auto now = listing.entries.find(item.name);
-        if (listing.error || now == listing.entries.end()) {
-            finish(item, false, listing.error ? listing.error : errorOf(ENOENT));
+            const bool unchanged =
+                (now.info.attributes & Classic) == (item.before.info.attributes & Classic) &&
+                now.info.write == item.before.info.write;
+            if (unchanged && !wanted(now.info, item.set)) {
+                item.sent = false;
+                finish(item, false, ec);
+                return;
+            }
+            ec = {};
+        } else if (ec) { // the server refused it: nothing was done
+            item.sent = false;
+            finish(item, false, ec);
             return;
         }
-        const bool wordKept = (now->second.attributes & Classic) == (item.word & Classic);
-        const bool timeKept = !item.when || now->second.lastWrite == *item.when;
-        if (item.lost && !(wordKept && timeKept)) {
-            finish(item, false, errorOf(EIO));
-            return;
-        }
+        const bool wordKept = !item.set.attributes ||
+                              (now.info.attributes & Classic) == (item.set.attributes & Classic);
+        const bool timeKept = !item.set.write || now.info.write == item.set.write;
         finish(item, wordKept && timeKept,
                !wordKept   ? make_error_code(platform::Refusal::NotKept)
                : !timeKept ? make_error_code(platform::Refusal::TimeNotKept)
@@ -242,54 +287,26 @@ private:
         RowFailure& f = item.result.failure;
         if (!timeKept && wordKept) {
             f.step = Step::Time;
-            f.keptTime = now->second.lastWrite;
+            f.keptTime = share::unixSecondsOf(now.info.write);
         }
-        f.timeSet = !wordKept && item.when && timeKept;
-        if (!wordKept && (now->second.attributes & Classic) != (item.before.attributes & Classic))
-            f.attributesNow.emplace(now->second.attributes);
+        f.timeSet = !wordKept && item.set.write && timeKept;
+        if (!wordKept && (now.info.attributes & Classic) != (item.before.info.attributes & Classic))
+            f.attributesNow.emplace(now.info.attributes & ~Normal);
     }
 
-    // Waits for every write of the batch in flight, then checks every row written.
-    void drain() {
-        smb::Pool& pool = smb::Pool::get();
-        const auto wait = [&](const auto& requests) {
-            while (!requests.empty()) {
-                pool.pump(50);
-                collect();
-            }
-        };
-        wait(writing_);
-        for (auto& [k, item] : items_) // folders whose last writes were withdrawn
-            if (item.state == Item::Written)
-                verify(item.folder);
-        wait(checking_);
-    }
-
-    // Sends nothing more; what is in flight comes back and is checked.
-    void stop() {
-        smb::Pool& pool = smb::Pool::get();
-        for (auto it = writing_.begin(); it != writing_.end();) {
-            if (pool.cancel(it->first)) {
-                Item& item = items_[it->second];
-                item.sent = false;
-                --pending_[item.folder];
-                finish(item, false, errorOf(ECANCELED));
-                it = writing_.erase(it);
-            } else {
-                ++it;
-            }
-        }
-        drain();
+    static bool wanted(const wire::BasicInfo& now, const wire::BasicInfo& set) {
+        return (!set.attributes || (now.attributes & Classic) == (set.attributes & Classic)) &&
+               (!set.write || now.write == set.write);
     }
 
     std::map<std::size_t, Item> items_;
-    std::map<smb::Pool::Ticket, std::size_t> writing_;
-    std::map<smb::Pool::Ticket, std::vector<std::size_t>> checking_;
-    std::map<std::string, std::size_t> pending_; // writes in flight, by folder
-    std::map<std::string, std::vector<std::size_t>> rowsIn_; // the batch's rows, by folder
+    std::vector<std::size_t> order_; // the rows to send, bottom up
+    std::size_t next_ = 0, inFlight_ = 0;
+    bool stopped_ = false, abandoned_ = false;
     BoxValues boxes_;
     platform::LocalTime moment_{};
     bool touching_ = false, localMoment_ = false;
+    std::shared_ptr<Inbox> inbox_;
 };
 
 } // namespace

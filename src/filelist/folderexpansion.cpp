@@ -2,6 +2,7 @@
 
 #include "platform/fileservices.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <utility>
@@ -30,14 +31,25 @@ void skip(const CollectHooks& hooks, const PathString& path, std::error_code ec)
         hooks.skipped(path, ec);
 }
 
-// Lists one folder into the found lists; returns its subfolders, still to be visited.
+bool sameId(const platform::EntryId& a, const platform::EntryId& b) {
+    return a.inode != 0 && a.device == b.device && a.inode == b.inode;
+}
+
+// Lists one folder into the found lists; returns its subfolders, still to be visited. \p way
+// holds who each folder above is; the folder's own "." entry is added to it. A subfolder that
+// is one of them (a server may show a link to a folder above as a folder, as Samba does) is
+// neither listed nor entered.
 std::vector<Pending> listFolder(const PathString& folder, const platform::EntryId& id,
-                                const CollectHooks& hooks, Found& found) {
+                                const CollectHooks& hooks, Found& found,
+                                std::vector<platform::EntryId>& way) {
     std::vector<Pending> pending;
     const PathString base = WithSeparator(folder);
     platform::FolderEnumerator listing{std::filesystem::path(base), id};
     platform::FolderEntry entry;
+    way.push_back(id);
     while (listing.next(entry)) {
+        if (entry.name.size() == 1 && entry.name.front() == Char('.'))
+            way.back() = entry.id;
         if (entry.name.empty() || entry.name.front() == Char('.'))
             continue;
         PathString full = base + entry.name;
@@ -60,7 +72,6 @@ std::vector<Pending> listFolder(const PathString& folder, const platform::EntryI
         case platform::EntryKind::KernelView:
             break;
         case platform::EntryKind::Directory:
-            found.folders.push_back(full);
             pending.push_back({std::move(full), entry.id});
             break;
         case platform::EntryKind::File:
@@ -71,6 +82,15 @@ std::vector<Pending> listFolder(const PathString& folder, const platform::EntryI
             break;
         }
     }
+    std::erase_if(pending, [&](const Pending& p) {
+        const bool above = std::any_of(
+            way.begin(), way.end(), [&](const platform::EntryId& up) { return sameId(up, p.id); });
+        if (above)
+            skip(hooks, p.path, platform::make_error_code(platform::Refusal::LinkInPath));
+        else
+            found.folders.push_back(p.path);
+        return above;
+    });
     // Unlistable, or the listing broke off: the folder is not complete.
     if (listing.error())
         skip(hooks, folder, listing.error());
@@ -130,8 +150,10 @@ Found CollectFolder(const PathString& folder, const CollectHooks& hooks) {
     const std::shared_ptr<void> forget(nullptr, [](void*) { platform::prefetchFolders({}, true); });
     // One pending stack per folder being visited, as a recursion would hold them, but on the
     // heap: a deep tree cannot exhaust the call stack.
+    // Beside them, who each folder on the way down is.
     std::vector<std::vector<Pending>> stacks;
-    stacks.push_back(listFolder(folder, {}, hooks, found));
+    std::vector<platform::EntryId> way;
+    stacks.push_back(listFolder(folder, {}, hooks, found, way));
     ahead(stacks.back());
     while (!stacks.empty()) {
         if (hooks.stop && hooks.stop())
@@ -139,11 +161,12 @@ Found CollectFolder(const PathString& folder, const CollectHooks& hooks) {
         auto& top = stacks.back();
         if (top.empty()) {
             stacks.pop_back();
+            way.pop_back();
             continue;
         }
         const Pending next = std::move(top.back());
         top.pop_back();
-        stacks.push_back(listFolder(next.path, next.id, hooks, found));
+        stacks.push_back(listFolder(next.path, next.id, hooks, found, way));
         ahead(stacks.back());
     }
     return found;

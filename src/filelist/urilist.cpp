@@ -1,6 +1,6 @@
 #include "filelist/urilist.h"
 
-#include "platform/shareaddress.h"
+#include "share/address.h"
 
 #include <string>
 #include <system_error>
@@ -98,13 +98,13 @@ PathString canonicalPath(const std::string& path) {
 // The row of an "smb:" URI: on Linux its address as the file managers show it, on Windows the
 // share's UNC path, which the system reaches itself.
 PathString sharePath(std::string_view uri) {
-    const auto share = platform::share::fromUri(uri);
+    const auto share = share::fromUri(uri);
     if (!share)
         return {};
 #ifdef _WIN32
     return toNative("//" + share->server + "/" + share->share + share->path);
 #else
-    return platform::share::rowText(*share);
+    return share::rowText(*share);
 #endif
 }
 
@@ -125,7 +125,7 @@ PathString localPath(std::string_view uri) {
     }
     // A query or fragment is no part of a file name; "#" and "?" in names come escaped.
     rest = rest.substr(0, rest.find_first_of("?#"));
-    const std::string path = platform::share::decodeEscapes(rest);
+    const std::string path = share::decodeEscapes(rest);
     // A NUL would end the name the system calls see before the one the row shows.
     if (!path.starts_with('/') || path.find('\0') != std::string::npos)
         return {};
@@ -134,8 +134,8 @@ PathString localPath(std::string_view uri) {
     // A share the file manager reached through GVFS: the row names the share itself, where its
     // attributes live (the GVFS folder keeps none).
     if (local)
-        if (const auto share = platform::share::fromGvfsPath(path))
-            return platform::share::rowText(*share);
+        if (const auto share = share::fromGvfsPath(path))
+            return share::rowText(*share);
 #endif
 #ifdef _WIN32
     // "file://./X" and "file://?/X" would name \\.\X and \\?\X: devices, not shares.

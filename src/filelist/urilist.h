@@ -16,7 +16,7 @@ using PathString = std::filesystem::path::string_type;
 /// a NUL is refused. Linux paths come back canonical (links resolved, no "/" at the end). On
 /// Windows the bytes are UTF-8 and "/" becomes "\"; another host names a UNC share.
 /// Shares: an "smb://" URI, and on Linux a path in a GVFS mount of an SMB share, become the
-/// share's row ("smb://server/share/path", see platform/shareaddress.h); on Windows an "smb://"
+/// share's row ("smb://server/share/path", see share/address.h); on Windows an "smb://"
 /// URI becomes the share's UNC path.
 std::vector<PathString> parseUriList(std::string_view uriList);
 

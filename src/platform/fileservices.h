@@ -130,11 +130,6 @@ void queryEntries(
 /// \p forget, drops what was listed ahead and not taken.
 void prefetchFolders(const std::vector<fs::path>& folders, bool forget = false);
 
-/// Gets ready, in the background, for a run on the share rows the last queryEntries() read:
-/// where the platform talks to shares through worker processes, they start and connect now.
-/// Call it once the window is idle again.
-void warmShares();
-
 /// The attribute word of \p p (queryEntry without the time).
 std::error_code readAttributes(const fs::path& p, std::uint32_t& word);
 

@@ -6,9 +6,8 @@
 
 #include "platform/dosattrib.h"
 #include "platform/fsstores_linux.h"
-#include "platform/shareaddress.h"
-#include "platform/smbpool_linux.h"
-#include "platform/smbstore_linux.h"
+#include "share/address.h"
+#include "share/client.h"
 
 #include <array>
 #include <atomic>
@@ -48,6 +47,15 @@ std::error_code lastError() {
 }
 std::error_code errorOf(int code) {
     return {code, std::generic_category()};
+}
+
+namespace wire = share::wire;
+constexpr std::uint32_t ReparsePoint = 0x400; // links and junctions on a share: never entered
+constexpr std::uint32_t WireNormal = 0x80;    // FILE_ATTRIBUTE_NORMAL: no bit at all
+
+// What the list shows of an entry on a share.
+EntryState stateOf(const wire::BasicInfo& info) {
+    return {info.attributes & ~WireNormal, share::unixSecondsOf(info.write)};
 }
 
 bool noUserXattrs(int code) {
@@ -334,11 +342,11 @@ struct PinnedEntry::Impl {
     std::array<char, 32> procName{};
     Mounts::Key mount;
     MountFacts facts;
-    bool stale = false;      // a write may have changed the mode: statx again before reading it
-    std::string shareUrl;    // an entry on an SMB share: the server keeps everything
-    EntryState shareState;   // as last read from the server: each write reads it back
-    bool shareStale = false; // a write failed before its read-back
-    std::uint64_t shownCreateTime = 0; // what Samba shows while none is stored, before a touch
+    bool stale = false; // a write may have changed the mode: statx again before reading it
+    std::optional<share::Address> onShare; // an entry on an SMB share: the server keeps all
+    share::Entry shareEntry;               // as last read from the server: each write reads it back
+    bool shareStale = false;               // a write failed before its read-back
+    std::uint64_t shownCreateTime = 0;     // what Samba shows while none is stored, before a touch
 
     // The failure of a call through procName: without /proc every one of them fails with
     // ENOENT, which would name the wrong cause.
@@ -653,8 +661,8 @@ PinnedEntry::PinnedEntry(const fs::path& p) : impl_(std::make_unique<Impl>()) {
             error_ = errorOf(EINVAL);
             return;
         }
-        e.shareUrl = smbstore::urlOf(*address);
-        error_ = smbstore::query(e.shareUrl, e.shareState);
+        e.onShare = address;
+        error_ = share::stat(*address, e.shareEntry);
         return;
     }
     e.fd.reset(openWithoutLinks(p.c_str(), O_PATH));
@@ -690,10 +698,13 @@ std::error_code PinnedEntry::query(EntryState& out) const {
     if (error_)
         return error_;
     Impl& e = *impl_;
-    if (!e.shareUrl.empty()) { // a round trip saved: what the last request read back
-        if (e.shareStale)
-            return smbstore::query(e.shareUrl, out);
-        out = e.shareState;
+    if (e.onShare) { // a round trip saved: what the last request read back
+        if (e.shareStale) {
+            if (auto ec = share::stat(*e.onShare, e.shareEntry))
+                return ec;
+            e.shareStale = false;
+        }
+        out = stateOf(e.shareEntry.info);
         return {};
     }
     if (auto ec = e.fresh())
@@ -712,12 +723,18 @@ std::error_code PinnedEntry::writeAttributes(std::uint32_t word) {
     if (error_)
         return error_;
     Impl& e = *impl_;
-    if (!e.shareUrl.empty()) {
-        e.shareStale = true;
-        const auto ec =
-            smbstore::writeWord(e.shareUrl, word, e.shareState.attributes, &e.shareState);
-        e.shareStale = ec && ec != Refusal::NotKept; // NotKept: read back all the same
-        return ec;
+    if (e.onShare) {
+        share::Entry now;
+        wire::BasicInfo set;
+        set.attributes = share::wordToSend(e.shareEntry.info.attributes, word);
+        const auto ec = share::write(*e.onShare, set, now);
+        e.shareStale = bool(ec);
+        if (ec)
+            return ec;
+        e.shareEntry = now;
+        return (now.info.attributes & Changeable) == (set.attributes & Changeable)
+                   ? std::error_code()
+                   : make_error_code(Refusal::NotKept);
     }
     if (auto ec = e.fresh())
         return ec;
@@ -740,16 +757,19 @@ std::error_code PinnedEntry::setLastWriteTime(const LocalTime& t, std::int64_t* 
     if (auto ec = utcOf(t, when))
         return ec;
     Impl& e = *impl_;
-    if (!e.shareUrl.empty()) {
-        e.shareStale = true;
-        if (auto ec = smbstore::setWriteTime(e.shareUrl, when, e.shareState, e.shareState))
+    if (e.onShare) {
+        share::Entry now;
+        wire::BasicInfo set;
+        set.write = share::fileTimeOf(when);
+        if (auto ec = share::write(*e.onShare, set, now)) {
+            e.shareStale = true;
             return ec;
-        e.shareStale = false;
-        const std::int64_t held = e.shareState.lastWrite;
-        if (held == when)
+        }
+        e.shareEntry = now;
+        if (now.info.write == set.write)
             return {};
         if (kept)
-            *kept = held;
+            *kept = share::unixSecondsOf(now.info.write);
         return make_error_code(Refusal::TimeNotKept);
     }
     const struct timespec before = e.st.st_mtim;
@@ -773,8 +793,22 @@ std::error_code PinnedEntry::setLastWriteTime(const LocalTime& t, std::int64_t* 
 }
 
 namespace {
-// A reached folder of the last check's share rows, and how many rows it read.
-std::pair<std::string, std::size_t> lastShareCheck;
+
+// The folder of a share entry, and the entry's name in it.
+std::pair<share::Address, std::string> folderAndName(share::Address a) {
+    const std::size_t slash = a.path.rfind('/');
+    std::string name = a.path.substr(slash + 1);
+    a.path.erase(slash);
+    return {std::move(a), std::move(name)};
+}
+
+// Listings made ahead, side by side, for the folders an expansion will enter next; each is
+// taken once.
+std::map<std::string, share::Listed>& prefetched() {
+    static std::map<std::string, share::Listed> listed;
+    return listed;
+}
+
 } // namespace
 
 std::error_code queryEntry(const fs::path& p, EntryState& out) {
@@ -784,67 +818,60 @@ std::error_code queryEntry(const fs::path& p, EntryState& out) {
 void queryEntries(
     std::size_t count, const std::function<fs::path(std::size_t)>& pathOf,
     const std::function<void(std::size_t, std::error_code, const EntryState&)>& result) {
-    // Share entries by folder: one listing answers them all, where one by one each would cost
-    // several round trips to the server.
+    // Share entries by folder: one listing answers them all, and the folders' listings are in
+    // flight together.
     std::map<std::string, std::vector<std::pair<std::size_t, std::string>>> byFolder;
-    std::size_t local = 0;
+    std::vector<share::Address> folders;
     for (std::size_t i = 0; i < count; ++i) {
         const fs::path p = pathOf(i);
         const auto address = share::isShare(p.native()) ? share::fromRow(p.native()) : std::nullopt;
         if (address && !address->path.empty()) {
-            auto [folder, name] = smbstore::splitUrl(smbstore::urlOf(*address));
-            byFolder[folder].emplace_back(i, std::move(name));
+            auto [folder, name] = folderAndName(*address);
+            auto& rows = byFolder[share::rowText(folder)];
+            if (rows.empty())
+                folders.push_back(std::move(folder));
+            rows.emplace_back(i, std::move(name));
             continue;
         }
         EntryState state;
         const std::error_code ec = queryEntry(p, state);
         result(i, ec, state);
-        ++local;
     }
-    std::vector<std::string> folders;
-    for (const auto& entry : byFolder)
-        folders.push_back(entry.first);
-    std::vector<smbstore::Listed> lists;
-    smbstore::listStatesMany(folders, lists);
-    // What warmShares() prepares for: the rows and a folder the workers can reach.
-    lastShareCheck = {};
-    for (std::size_t k = 0; k < lists.size(); ++k)
-        if (!lists[k].error) {
-            lastShareCheck = {folders[k], count - local};
-            break;
-        }
-    std::size_t k = 0;
-    for (const auto& [folder, entries] : byFolder) {
-        const auto& listed = lists[k].entries;
-        const std::error_code ec = lists[k++].error;
-        for (const auto& [index, name] : entries) {
-            const auto it = listed.find(name);
-            if (ec || it == listed.end())
+    std::vector<share::Listed> lists;
+    share::listMany(folders, lists);
+    for (std::size_t k = 0; k < folders.size(); ++k) {
+        std::map<std::string_view, const wire::DirectoryEntry*> named;
+        for (const auto& e : lists[k].entries)
+            named.emplace(e.name, &e);
+        const std::error_code ec = lists[k].error;
+        for (const auto& [index, name] : byFolder[share::rowText(folders[k])]) {
+            const auto it = named.find(name);
+            if (ec || it == named.end())
                 result(index, ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory),
                        {});
             else
-                result(index, {}, it->second);
+                result(index, {}, stateOf(it->second->info));
         }
     }
-}
-
-void warmShares() {
-    if (!lastShareCheck.first.empty())
-        smbstore::Pool::get().warm(lastShareCheck.first,
-                                   smbstore::Pool::workersFor(lastShareCheck.second));
 }
 
 void prefetchFolders(const std::vector<fs::path>& folders, bool forget) {
     if (forget) {
-        smbstore::forgetPrefetched();
+        prefetched().clear();
         return;
     }
-    std::vector<std::string> urls;
+    std::vector<share::Address> wanted;
     for (const fs::path& folder : folders)
         if (share::isShare(folder.native()))
             if (const auto address = share::fromRow(folder.native()))
-                urls.push_back(smbstore::urlOf(*address));
-    smbstore::prefetch(urls);
+                if (!prefetched().contains(share::rowText(*address)))
+                    wanted.push_back(*address);
+    if (wanted.size() < 2) // one folder is listed as fast when it is entered
+        return;
+    std::vector<share::Listed> lists;
+    share::listMany(wanted, lists);
+    for (std::size_t k = 0; k < wanted.size(); ++k)
+        prefetched()[share::rowText(wanted[k])] = std::move(lists[k]);
 }
 
 std::error_code readAttributes(const fs::path& p, std::uint32_t& word) {
@@ -905,7 +932,8 @@ EntryKind kindOf(mode_t mode) {
 struct FolderEnumerator::Impl {
     DIR* dir = nullptr;
     std::uint64_t mountId = 0;
-    std::unique_ptr<smbstore::Listing> share; // a folder on an SMB share: the server's listing
+    std::optional<share::Listed> share; // a folder on an SMB share: the server's listing
+    std::size_t shareAt = 0;
 };
 
 FolderEnumerator::FolderEnumerator(const fs::path& folder, const EntryId& expected)
@@ -916,8 +944,18 @@ FolderEnumerator::FolderEnumerator(const fs::path& folder, const EntryId& expect
             error_ = errorOf(EINVAL);
             return;
         }
-        impl_->share = std::make_unique<smbstore::Listing>(smbstore::urlOf(*address));
-        error_ = impl_->share->error();
+        const std::string key = share::rowText(*address);
+        if (const auto it = prefetched().find(key); it != prefetched().end()) {
+            impl_->share = std::move(it->second);
+            prefetched().erase(it);
+        } else {
+            impl_->share.emplace();
+            share::list(*address, *impl_->share);
+        }
+        error_ = impl_->share->error;
+        // A folder that is not the one listed under that name before is not entered.
+        if (!error_ && expected.inode != 0 && impl_->share->folderId != expected.inode)
+            error_ = make_error_code(Refusal::ChangedFolder);
         return;
     }
     const int fd = openWithoutLinks(folder.c_str(), O_RDONLY | O_DIRECTORY);
@@ -951,9 +989,21 @@ FolderEnumerator::~FolderEnumerator() {
 
 bool FolderEnumerator::next(FolderEntry& entry) {
     if (impl_->share) {
-        const bool more = !error_ && impl_->share->next(entry);
-        error_ = impl_->share->error();
-        return more;
+        if (error_ || impl_->shareAt > impl_->share->entries.size())
+            return false;
+        if (impl_->shareAt++ == 0) { // who the folder is
+            entry.name = ".";
+            entry.kind = EntryKind::Directory;
+            entry.id = {0, impl_->share->folderId};
+            return true;
+        }
+        const wire::DirectoryEntry& e = impl_->share->entries[impl_->shareAt - 2];
+        entry.name = e.name;
+        entry.kind = e.info.attributes & ReparsePoint      ? EntryKind::Link
+                     : e.info.attributes & attr::Directory ? EntryKind::Directory
+                                                           : EntryKind::File;
+        entry.id = {0, e.fileId};
+        return true;
     }
     if (!impl_->dir || error_)
         return false;

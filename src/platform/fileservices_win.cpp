@@ -388,8 +388,6 @@ void queryEntries(
     }
 }
 
-void warmShares() {}
-
 void prefetchFolders(const std::vector<fs::path>&, bool) {
     // The redirector lists a share's folders itself.
 }

@@ -5,9 +5,9 @@
 #include <QApplication>
 #include <QCollator>
 #include <QCollatorSortKey>
-#include <QHash>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QHash>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
@@ -54,8 +54,7 @@ MessageAnswer QtToolkit::messageBox(const std::string& text, MessageStyle style,
     return box.clickedButton() == yes ? MessageAnswer::Yes : MessageAnswer::No;
 }
 
-std::optional<platform::signin::Answer>
-QtToolkit::askSignIn(const platform::signin::Question& question) {
+std::optional<share::signin::Answer> QtToolkit::askSignIn(const share::signin::Question& question) {
     SignInDialog box(question, owner_ ? owner_ : QApplication::activeWindow());
     showModal(box);
     if (box.result() != QDialog::Accepted)

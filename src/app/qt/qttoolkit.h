@@ -28,8 +28,8 @@ public:
     std::unique_ptr<app::SortKeys>
     sortKeys(std::size_t count, const std::function<std::string(std::size_t)>& textOf) override;
     void shellOpen(const std::string& target, int showCommand) override;
-    std::optional<platform::signin::Answer>
-    askSignIn(const platform::signin::Question& question) override;
+    std::optional<share::signin::Answer>
+    askSignIn(const share::signin::Question& question) override;
     /// Shows \p dialog modally and returns when it is closed.
     virtual void showModal(QDialog& dialog);
 

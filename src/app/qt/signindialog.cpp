@@ -16,7 +16,7 @@ QString text(const std::string& s) {
 }
 } // namespace
 
-SignInDialog::SignInDialog(const platform::signin::Question& q, QWidget* owner)
+SignInDialog::SignInDialog(const share::signin::Question& q, QWidget* owner)
     : QDialog(owner), user_(new QLineEdit(text(q.user))), domain_(new QLineEdit(text(q.domain))),
       password_(new QLineEdit), remember_(new QCheckBox(QStringLiteral("Kennwort &merken"))) {
     setWindowTitle(QStringLiteral("Anmelden"));
@@ -48,7 +48,7 @@ SignInDialog::SignInDialog(const platform::signin::Question& q, QWidget* owner)
     setMinimumWidth(360);
 }
 
-platform::signin::Answer SignInDialog::answer() const {
+share::signin::Answer SignInDialog::answer() const {
     return {user_->text().toStdString(), domain_->text().toStdString(),
             password_->text().toStdString(), remember_->isChecked()};
 }

@@ -1,7 +1,7 @@
 // The box that asks for a share's user, domain and password, owned by the main window.
 #pragma once
 
-#include "platform/signin.h"
+#include "share/signin.h"
 
 #include <QDialog>
 
@@ -12,8 +12,8 @@ namespace qtkit {
 
 class SignInDialog : public QDialog {
 public:
-    SignInDialog(const platform::signin::Question& question, QWidget* owner);
-    platform::signin::Answer answer() const;
+    SignInDialog(const share::signin::Question& question, QWidget* owner);
+    share::signin::Answer answer() const;
 
 private:
     QLineEdit* user_;

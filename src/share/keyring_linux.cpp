@@ -1,11 +1,11 @@
-#include "platform/keyring_linux.h"
+#include "share/keyring_linux.h"
 
 #include <cstdlib>
 
 #include <libsecret/secret.h>
 #include <unistd.h>
 
-namespace platform::keyring {
+namespace share::keyring {
 
 namespace {
 
@@ -68,6 +68,9 @@ std::optional<signin::Answer> find(const std::string& server, const std::string&
         }
     }
     g_list_free_full(items, g_object_unref);
+    // The library keeps its connection for the process; the session's bus may be another one by
+    // the next sign-in (a new login, a test's own bus).
+    secret_service_disconnect();
     return found;
 }
 
@@ -85,7 +88,8 @@ bool save(const std::string& server, const std::string& share, int port,
     g_hash_table_unref(a);
     if (error)
         g_error_free(error);
+    secret_service_disconnect();
     return ok;
 }
 
-} // namespace platform::keyring
+} // namespace share::keyring

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform::share {
+namespace share {
 
 struct Address {
     std::string server;
@@ -46,4 +46,4 @@ bool isShare(std::string_view rowPath);
 /// The address a row's path (as rowText() made it) names.
 std::optional<Address> fromRow(std::string_view rowPath);
 
-} // namespace platform::share
+} // namespace share

@@ -1,11 +1,11 @@
-#include "platform/shareaddress.h"
+#include "share/address.h"
 
 #include "platform/hexdigit.h"
 
 #include <charconv>
 #include <cstdlib>
 
-namespace platform::share {
+namespace share {
 
 namespace {
 
@@ -90,8 +90,8 @@ std::string decodeEscapes(std::string_view text) {
     bytes.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            const int hi = hexDigit(text[i + 1]);
-            const int lo = hexDigit(text[i + 2]);
+            const int hi = platform::hexDigit(text[i + 1]);
+            const int lo = platform::hexDigit(text[i + 2]);
             if (hi >= 0 && lo >= 0) {
                 bytes.push_back(char(hi * 16 + lo));
                 i += 2;
@@ -191,4 +191,4 @@ std::optional<Address> fromRow(std::string_view rowPath) {
     return parse(rowPath.substr(6), false);
 }
 
-} // namespace platform::share
+} // namespace share

@@ -2,12 +2,12 @@
 // uses, so that a password saved in the file manager is found here and one saved here there.
 #pragma once
 
-#include "platform/signin.h"
+#include "share/signin.h"
 
 #include <optional>
 #include <string>
 
-namespace platform::keyring {
+namespace share::keyring {
 
 /// The saved sign-in for \p server (and \p user, \p domain and \p port where given); nullopt
 /// when there is none or no keyring answers.
@@ -18,4 +18,4 @@ std::optional<signin::Answer> find(const std::string& server, const std::string&
 bool save(const std::string& server, const std::string& share, int port,
           const signin::Answer& answer);
 
-} // namespace platform::keyring
+} // namespace share::keyring

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace platform::signin {
+namespace share::signin {
 
 struct Question {
     std::string server, share; ///< what the box names: "smb://server[:port]/share"
@@ -36,4 +36,4 @@ void forgetCancelled();
 bool wasCancelled(const std::string& share);
 void markCancelled(const std::string& share);
 
-} // namespace platform::signin
+} // namespace share::signin

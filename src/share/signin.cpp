@@ -1,8 +1,8 @@
-#include "platform/signin.h"
+#include "share/signin.h"
 
 #include <set>
 
-namespace platform::signin {
+namespace share::signin {
 
 namespace {
 Asker& theAsker() {
@@ -35,4 +35,4 @@ void markCancelled(const std::string& share) {
     cancelled().insert(share);
 }
 
-} // namespace platform::signin
+} // namespace share::signin

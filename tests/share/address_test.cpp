@@ -1,14 +1,14 @@
 // The addresses file managers hand over for a file on a share, read into server, share and path.
-#include "platform/shareaddress.h"
+#include "share/address.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using platform::share::Address;
+using share::Address;
 
 std::string text(const std::optional<Address>& a) {
-    return a ? platform::share::rowText(*a) : "(keine)";
+    return a ? share::rowText(*a) : "(keine)";
 }
 
 TEST(ShareAddress, UrisAndGvfsFoldersNameTheSameFileAsTheFileManagersShowIt) {
@@ -37,11 +37,10 @@ TEST(ShareAddress, UrisAndGvfsFoldersNameTheSameFileAsTheFileManagersShowIt) {
     };
     for (const auto& c : cases) {
         const std::string_view given = c.given;
-        const auto a = given.starts_with("/") ? platform::share::fromGvfsPath(given)
-                                              : platform::share::fromUri(given);
+        const auto a = given.starts_with("/") ? share::fromGvfsPath(given) : share::fromUri(given);
         EXPECT_EQ(text(a), c.row) << c.given;
         if (a) { // the row's text leads back to the same file
-            EXPECT_EQ(text(platform::share::fromRow(platform::share::rowText(*a))), c.row);
+            EXPECT_EQ(text(share::fromRow(share::rowText(*a))), c.row);
         }
     }
 }
