@@ -259,7 +259,7 @@ private:
     // entry afresh, and a row is failed as unchanged only when it is known to be.
     void settle(Item& item, std::error_code ec, share::Entry now) {
         if (lost(ec)) {
-            if (share::settle(*item.address, now)) {
+            if (share::settle(*item.address, ec, now)) {
                 finish(item, false, ec); // it may have changed: the undo covers it
                 return;
             }

@@ -5,6 +5,7 @@
 #include "share/crypto.h"
 #include "share/keyring_linux.h"
 #include "share/ntlm.h"
+#include "share/secret.h"
 #include "share/signin.h"
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 
 #include <openssl/crypto.h>
 
@@ -102,8 +104,15 @@ wire::Bytes bytesOf(const char* text, std::size_t n) {
 
 // ---- sessions
 
+std::chrono::milliseconds& timeout() {
+    static std::chrono::milliseconds t{5000};
+    return t;
+}
+
+// Who signs in. The password is held only until its session is set up.
 struct Credential {
-    std::string user, domain, password;
+    std::string user, domain;
+    Secret password;
     bool anonymous = true;
     bool remember = false;
 };
@@ -112,7 +121,7 @@ struct Session {
     std::unique_ptr<Connection> connection;
     std::string host;
     int port = 445;
-    Credential credential;
+    std::string user, domain; // who signed in; empty for a guest
     std::uint16_t dialect = 0;
     std::uint32_t maxTransact = 65536;
     std::map<std::string, std::uint32_t> trees; // by share, lower case
@@ -138,12 +147,16 @@ std::string sessionKey(const Address& a, const Credential& c) {
     return serverKey(a) + "|" + (c.anonymous ? "" : lower(c.domain) + "\\" + lower(c.user));
 }
 
+bool sameName(const std::string& a, const std::string& b) {
+    return lower(a) == lower(b);
+}
+
 // Everything this process holds of its servers. Used from the window's thread; the
 // connections' own threads never reach it.
 struct Registry {
     std::map<std::string, std::shared_ptr<Session>> sessions; // by sessionKey()
     std::map<std::string, std::string> shareSessions;         // a share's session, by shareKey
-    std::map<std::string, Credential> answers;                // by serverKey|share
+    std::set<std::string> keyringRefused; // servers whose saved password was refused: not again
 };
 
 Registry& registry() {
@@ -165,9 +178,10 @@ std::error_code setUp(const Address& a, const Credential& c, std::shared_ptr<Ses
     auto s = std::make_shared<Session>();
     s->host = hostOf(a);
     s->port = a.port ? a.port : 445;
-    s->credential = c;
+    s->user = c.user;
+    s->domain = c.domain;
     std::error_code ec;
-    s->connection = Connection::open(s->host, s->port, RequestTimeout, ec);
+    s->connection = Connection::open(s->host, s->port, requestTimeout(), ec);
     if (!s->connection)
         return ec;
     Connection& conn = *s->connection;
@@ -185,7 +199,7 @@ std::error_code setUp(const Address& a, const Credential& c, std::shared_ptr<Ses
     n.signingAlgorithms = {2, 1, 0};
     std::vector<Reply> r;
     wire::Bytes sent;
-    if ((ec = conn.call({{Command::Negotiate, wire::negotiate(n)}}, false, r, RequestTimeout,
+    if ((ec = conn.call({{Command::Negotiate, wire::negotiate(n)}}, false, r, requestTimeout(),
                         &sent)))
         return ec;
     const auto negotiated = wire::parseNegotiate(r[0].span());
@@ -205,7 +219,7 @@ std::error_code setUp(const Address& a, const Credential& c, std::shared_ptr<Ses
     Protection p;
     const auto leg = [&](const wire::Bytes& token) -> std::error_code {
         if (auto e = conn.call({{Command::SessionSetup, wire::sessionSetup(1, token)}}, false, r,
-                               RequestTimeout, &sent))
+                               requestTimeout(), &sent))
             return e;
         if (v311)
             crypto::preauthUpdate(preauth, sent);
@@ -231,7 +245,7 @@ std::error_code setUp(const Address& a, const Credential& c, std::shared_ptr<Ses
     ntlm::Authenticated auth =
         c.anonymous
             ? ntlm::anonymous(*challenge)
-            : ntlm::authenticate(*challenge, c.user, c.domain, c.password,
+            : ntlm::authenticate(*challenge, c.user, c.domain, c.password.view(),
                                  std::span<const std::uint8_t, 8>(clientChallenge.data(), 8), now);
     if ((ec = leg(spnego::responseToken(auth.message))))
         return ec;
@@ -295,7 +309,7 @@ std::error_code connectTree(Session& s, const Address& a, std::uint32_t& tree,
             s.connection->call({{Command::TreeConnect,
                                  wire::treeConnect(std::string_view(
                                      reinterpret_cast<const char*>(path->data()), path->size()))}},
-                               false, r, RequestTimeout))
+                               false, r, requestTimeout()))
         return ec;
     if (r[0].header.status != st::Success) {
         refused = r[0].header.status;
@@ -309,106 +323,89 @@ std::error_code connectTree(Session& s, const Address& a, std::uint32_t& tree,
     return {};
 }
 
-// The session and tree that serve \p a, signing in where the share wants it: as a guest where
-// the address names no user, with a sign-in answered before, with the keyring's password, and
-// with the window's question, asked again after a wrong answer. A cancelled question skips
+// The session and tree that serve \p a, signing in where the share wants it: on a session this
+// server already gave us (of the address's user, where it names one), as a guest where the
+// address names no user, with the keyring's password, and with the window's question, asked
+// again after a wrong answer. A password goes to the server and port it was given for only,
+// and is never sent twice on its own: a refused one is asked for. A cancelled question skips
 // every later call on that share until the next drop or run.
 std::error_code resolve(const Address& a, Target& t) {
     Registry& reg = registry();
     const std::string shareId = shareKey(a);
     if (signin::wasCancelled(shareId))
         return make_error_code(platform::Refusal::SignInCancelled);
+    std::uint32_t refused = 0;
     if (const auto known = reg.shareSessions.find(shareId); known != reg.shareSessions.end()) {
         const auto s = reg.sessions.find(known->second);
         if (s != reg.sessions.end() && s->second->connection->alive()) {
-            std::uint32_t refused = 0;
             t.session = s->second;
             return connectTree(*t.session, a, t.tree, refused);
         }
     }
-    // The sign-ins to try, in order; the question comes last, as often as the user answers.
-    std::vector<Credential> tries;
-    const std::string answerKey = serverKey(a) + "|" + lower(a.share);
-    if (const auto it = reg.answers.find(answerKey); it != reg.answers.end())
-        tries.push_back(it->second);
-    if (a.user.empty())
-        tries.push_back(Credential{});
-    bool keyringTried = false, again = false;
-    Credential last;
-    for (std::size_t k = 0;; ++k) {
+    const std::string server = serverKey(a);
+    for (const auto& [key, s] : reg.sessions) {
+        if (!key.starts_with(server + "|") || !s->connection->alive() ||
+            (!a.user.empty() &&
+             (!sameName(s->user, a.user) || (!a.domain.empty() && !sameName(s->domain, a.domain)))))
+            continue;
+        if (!connectTree(*s, a, t.tree, refused)) {
+            t.session = s;
+            reg.shareSessions[shareId] = key;
+            return {};
+        }
+    }
+    bool guestTried = !a.user.empty(), keyringTried = false, again = false;
+    std::string lastUser = a.user, lastDomain = a.domain;
+    for (;;) {
         Credential c;
-        if (k < tries.size()) {
-            c = tries[k];
-        } else if (!keyringTried) {
+        bool fromKeyring = false;
+        if (!guestTried) {
+            guestTried = true;
+        } else if (!keyringTried && !reg.keyringRefused.contains(server)) {
             keyringTried = true;
-            const auto saved = keyring::find(a.server, a.user, a.domain, a.port);
+            auto saved = keyring::find(a.server, a.user, a.domain, a.port);
             if (!saved)
                 continue;
-            c = {saved->user, saved->domain, saved->password, false, false};
+            c = {saved->user, saved->domain, Secret(std::move(saved->password)), false, false};
+            fromKeyring = true;
         } else {
             const signin::Asker& ask = signin::asker();
             if (!ask)
                 return errorOf(EACCES);
-            signin::Question q{a.server, a.share, a.port, a.user, a.domain, again};
-            if (again) {
-                q.user = last.user;
-                q.domain = last.domain;
-            }
-            const auto answer = ask(q);
+            auto answer = ask({a.server, a.share, a.port, lastUser, lastDomain, again});
             if (!answer) {
                 signin::markCancelled(shareId);
                 return make_error_code(platform::Refusal::SignInCancelled);
             }
-            c = {answer->user, answer->domain, answer->password, false, answer->remember};
+            c = {answer->user, answer->domain, Secret(std::move(answer->password)), false,
+                 answer->remember};
         }
-        std::uint32_t refused = 0;
-        const std::string sKey = sessionKey(a, c);
         std::shared_ptr<Session> s;
-        std::error_code ec;
-        if (const auto it = reg.sessions.find(sKey); it != reg.sessions.end() &&
-                                                     it->second->connection->alive() &&
-                                                     it->second->credential.password == c.password)
-            s = it->second;
-        else
-            ec = setUp(a, c, s, refused);
+        std::error_code ec = setUp(a, c, s, refused);
         std::uint32_t tree = 0;
         if (!ec)
             ec = connectTree(*s, a, tree, refused);
         if (!ec) {
-            reg.sessions[sKey] = s;
-            reg.shareSessions[shareId] = sKey;
-            if (!c.anonymous)
-                reg.answers[answerKey] = c;
             if (c.remember)
-                keyring::save(a.server, a.share, a.port, {c.user, c.domain, c.password, true});
+                keyring::save(a.server, a.share, a.port,
+                              {c.user, c.domain, std::string(c.password.view()), true});
+            const std::string key = sessionKey(a, c);
+            reg.sessions[key] = s;
+            reg.shareSessions[shareId] = key;
             t.session = s;
             t.tree = tree;
             return {};
         }
         if (!signInRefused(refused))
             return ec;
+        if (fromKeyring)
+            reg.keyringRefused.insert(server);
         again = !c.anonymous;
-        last = c;
+        if (again) {
+            lastUser = c.user;
+            lastDomain = c.domain;
+        }
     }
-}
-
-// Reconnects a session whose connection broke, with the sign-in it had: never asks.
-std::error_code reconnect(const Address& a, Target& t) {
-    Registry& reg = registry();
-    const auto known = reg.shareSessions.find(shareKey(a));
-    if (known == reg.shareSessions.end())
-        return resolve(a, t);
-    const auto old = reg.sessions.find(known->second);
-    if (old == reg.sessions.end())
-        return resolve(a, t);
-    if (!old->second->connection->alive()) {
-        std::shared_ptr<Session> s;
-        std::uint32_t refused = 0;
-        if (auto ec = setUp(a, old->second->credential, s, refused))
-            return ec;
-        old->second = s;
-    }
-    return resolve(a, t);
 }
 
 Request createRequest(const wire::Bytes& name, std::uint32_t access, std::uint32_t options,
@@ -519,7 +516,7 @@ void listLong(const Target& t, const wire::Bytes& name, Listed& out) {
     Connection& conn = *t.session->connection;
     std::vector<Reply> r;
     if ((out.error =
-             conn.call(listChain(*t.session, name, t.tree, false), true, r, RequestTimeout)))
+             conn.call(listChain(*t.session, name, t.tree, false), true, r, requestTimeout())))
         return;
     if ((out.error = firstFailure(r, 1)))
         return;
@@ -533,13 +530,13 @@ void listLong(const Target& t, const wire::Bytes& name, Listed& out) {
         if ((out.error = conn.call(
                  {related(Command::QueryDirectory, wire::queryDirectory(created->id, false, length),
                           t.tree, std::uint16_t((length + 65535) / 65536))},
-                 false, r, RequestTimeout)))
+                 false, r, requestTimeout())))
             break;
         more = takeEntries(r[0], out);
     }
     std::vector<Reply> closed;
     conn.call({related(Command::Close, wire::close(created->id), t.tree)}, false, closed,
-              RequestTimeout);
+              requestTimeout());
 }
 
 // Reads a listing compound's answers; true where the folder needs listing at length.
@@ -558,6 +555,14 @@ bool readListing(std::error_code ec, const std::vector<Reply>& r, Listed& out) {
 }
 
 } // namespace
+
+std::chrono::milliseconds requestTimeout() {
+    return timeout();
+}
+
+void setRequestTimeout(std::chrono::milliseconds t) {
+    timeout() = t;
+}
 
 std::uint64_t fileTimeOf(std::int64_t unixSeconds) {
     return std::uint64_t(unixSeconds + std::int64_t(EpochDifference)) * 10'000'000ULL;
@@ -595,14 +600,14 @@ std::error_code stat(const Address& a, Entry& out) {
         return ec;
     for (int attempt = 0;; ++attempt) {
         Target t;
-        if (auto ec = attempt ? reconnect(a, t) : resolve(a, t))
+        if (auto ec = resolve(a, t))
             return ec;
         std::vector<Reply> r;
         auto ec = t.session->connection->call(
             {createRequest(name, wire::access::ReadAttributes, wire::options::OpenReparsePoint,
                            t.tree),
              related(Command::Close, wire::close(wire::RelatedFileId), t.tree)},
-            true, r, RequestTimeout);
+            true, r, requestTimeout());
         if (ec == std::errc::connection_reset && attempt == 0)
             continue; // the server restarted, or dropped an idle connection: once anew
         if (ec)
@@ -637,7 +642,7 @@ std::error_code write(const Address& a, const wire::BasicInfo& set, Entry& readB
         return result;
     // Whether it was done: the entry says, read afresh.
     Entry now;
-    if (auto ec = settle(a, now))
+    if (auto ec = settle(a, result, now))
         return result;
     readBack = now;
     return has(now.info, set) ? std::error_code() : result;
@@ -649,8 +654,6 @@ void writeAsync(const Address& a, const wire::BasicInfo& set, WriteDone done) {
     std::error_code ec = nameOf(a.path, name);
     if (!ec)
         ec = resolve(a, t);
-    if (!ec && !t.session->connection->alive())
-        ec = reconnect(a, t);
     if (ec) {
         done(ec, {});
         return;
@@ -662,10 +665,17 @@ void writeAsync(const Address& a, const wire::BasicInfo& set, WriteDone done) {
             ec = readWritten(ec, r, e);
             done(ec, e);
         },
-        RequestTimeout);
+        requestTimeout());
 }
 
-std::error_code settle(const Address& a, Entry& now) {
+std::error_code settle(const Address& a, std::error_code lost, Entry& now) {
+    if (lost == std::errc::timed_out) {
+        const Registry& reg = registry();
+        if (const auto known = reg.shareSessions.find(shareKey(a));
+            known != reg.shareSessions.end())
+            if (const auto s = reg.sessions.find(known->second); s != reg.sessions.end())
+                s->second->connection->drop();
+    }
     return stat(a, now);
 }
 
@@ -690,9 +700,6 @@ void listMany(const std::vector<Address>& folders, std::vector<Listed>& out) {
             continue;
         if ((out[i].error = resolve(folders[i], s.target)))
             continue;
-        if (!s.target.session->connection->alive() &&
-            (out[i].error = reconnect(folders[i], s.target)))
-            continue;
         sent.push_back(std::move(s));
     }
     std::mutex m;
@@ -711,7 +718,7 @@ void listMany(const std::vector<Address>& folders, std::vector<Listed>& out) {
                 if (--left == 0)
                     cv.notify_one();
             },
-            RequestTimeout);
+            requestTimeout());
     }
     {
         std::unique_lock lock(m);

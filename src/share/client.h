@@ -30,8 +30,9 @@ struct Listed {
     std::uint64_t folderId = 0;
 };
 
-/// How long a request may wait for its answer before it counts as lost.
-inline constexpr std::chrono::milliseconds RequestTimeout{5000};
+/// How long a request may wait for its answer before it counts as lost: 5 s unless set.
+std::chrono::milliseconds requestTimeout();
+void setRequestTimeout(std::chrono::milliseconds timeout);
 
 /// The FILETIME (100 ns since 1601) of a moment in whole seconds since 1970, and back (rounded
 /// down to the second).
@@ -69,8 +70,9 @@ using WriteDone = std::function<void(std::error_code, const Entry& readBack)>;
 /// comes as ETIMEDOUT or ECONNRESET: settle() says then what the entry has.
 void writeAsync(const Address& a, const wire::BasicInfo& set, WriteDone done);
 
-/// After a lost answer: the entry read afresh, reconnecting once where the connection broke.
-std::error_code settle(const Address& a, Entry& now);
+/// After an answer lost by \p lost (ETIMEDOUT or ECONNRESET): the entry read afresh on a new
+/// connection (one whose answer did not come is not trusted with the next one).
+std::error_code settle(const Address& a, std::error_code lost, Entry& now);
 
 /// Forgets every connection and sign-in (the tests start each case afresh).
 void reset();

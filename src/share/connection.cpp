@@ -532,6 +532,12 @@ bool Connection::alive() const {
     return impl_->alive;
 }
 
+void Connection::drop() {
+    impl_->alive = false;
+    // The connection's thread sees the socket end and fails what waits.
+    ::shutdown(impl_->fd, SHUT_RDWR);
+}
+
 int Connection::opened() {
     return connectionsOpened;
 }

@@ -76,6 +76,9 @@ public:
     /// False once the server closed it or it broke: every request then fails at once.
     bool alive() const;
 
+    /// Gives it up: what is in flight fails with ECONNRESET, and it is alive() no more.
+    void drop();
+
     /// How many connections were made by this process: the bench counts them.
     static int opened();
 

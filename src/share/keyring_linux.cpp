@@ -32,6 +32,13 @@ std::string attribute(SecretItem* item, const char* name) {
     return text;
 }
 
+// An item saved for another port is another server's (a tunnel, a second smbd): a search
+// without a port would find it too.
+bool forPort(SecretItem* item, int port) {
+    const std::string saved = attribute(item, "port");
+    return port == 0 ? saved.empty() || saved == "445" : saved == std::to_string(port);
+}
+
 // Whether a session bus is there to ask: without one, the library would launch a bus of its own
 // and leave it running.
 bool haveSessionBus() {
@@ -58,8 +65,10 @@ std::optional<signin::Answer> find(const std::string& server, const std::string&
         return std::nullopt;
     }
     std::optional<signin::Answer> found;
-    if (items) {
-        auto* item = static_cast<SecretItem*>(items->data);
+    for (GList* it = items; it && !found; it = it->next) {
+        auto* item = static_cast<SecretItem*>(it->data);
+        if (!forPort(item, port))
+            continue;
         if (SecretValue* secret = secret_item_get_secret(item)) {
             found = signin::Answer{
                 attribute(item, "user"), attribute(item, "domain"),
@@ -68,9 +77,6 @@ std::optional<signin::Answer> find(const std::string& server, const std::string&
         }
     }
     g_list_free_full(items, g_object_unref);
-    // The library keeps its connection for the process; the session's bus may be another one by
-    // the next sign-in (a new login, a test's own bus).
-    secret_service_disconnect();
     return found;
 }
 
@@ -88,7 +94,6 @@ bool save(const std::string& server, const std::string& share, int port,
     g_hash_table_unref(a);
     if (error)
         g_error_free(error);
-    secret_service_disconnect();
     return ok;
 }
 

@@ -3,6 +3,7 @@
 // malformed, never a read past its end.
 #include "share/ntlm.h"
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 
@@ -71,7 +72,7 @@ void append(Bytes& b, Span data) {
 
 // UTF-8 to UTF-16LE. A byte that starts no valid sequence (overlong forms and encoded surrogates
 // included) becomes U+FFFD, so a broken password still hashes to something definite.
-Bytes utf16le(const std::string& text) {
+Bytes utf16le(std::string_view text) {
     Bytes out;
     auto unit = [&](std::uint32_t u) { put(out, u, 2); };
     const auto* s = reinterpret_cast<const std::uint8_t*>(text.data());
@@ -328,12 +329,16 @@ std::optional<Challenge> parseChallenge(std::span<const std::uint8_t> message) {
     return c;
 }
 
-Key ntHash(const std::string& password) {
-    return md4(utf16le(password));
+Key ntHash(std::string_view password) {
+    Bytes text = utf16le(password);
+    const Key hash = md4(text);
+    // The password's other form is wiped too: it must not outlive the sign-in in memory.
+    OPENSSL_cleanse(text.data(), text.size());
+    return hash;
 }
 
 Authenticated authenticate(const Challenge& challenge, const std::string& user,
-                           const std::string& domain, const std::string& password,
+                           const std::string& domain, std::string_view password,
                            std::span<const std::uint8_t, 8> clientChallenge, std::uint64_t now) {
     const Key hash = ntHash(password);
     const Bytes userName = utf16le(user);

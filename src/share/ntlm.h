@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace share::ntlm {
@@ -36,7 +37,7 @@ Key md4(std::span<const std::uint8_t> data);
 
 /// The NT hash of a password: MD4 of its UTF-16LE form (our own MD4: OpenSSL 3 keeps it in the
 /// legacy provider).
-Key ntHash(const std::string& password);
+Key ntHash(std::string_view password);
 
 struct Authenticated {
     Bytes message;  ///< AUTHENTICATE_MESSAGE; empty where it cannot be made (a name
@@ -48,7 +49,7 @@ struct Authenticated {
 /// the server named where \p domain is empty). \p clientChallenge is 8 random bytes; \p now the
 /// client's time in FILETIME units, used where the server sent no timestamp.
 Authenticated authenticate(const Challenge& challenge, const std::string& user,
-                           const std::string& domain, const std::string& password,
+                           const std::string& domain, std::string_view password,
                            std::span<const std::uint8_t, 8> clientChallenge, std::uint64_t now);
 
 /// The anonymous AUTHENTICATE_MESSAGE (a guest: no user, no password, no session key).

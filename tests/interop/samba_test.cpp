@@ -6,6 +6,7 @@
 #include "filelist/folderexpansion.h"
 #include "filelist/urilist.h"
 #include "interop/interop.h"
+#include "interop/proxy.h"
 #include "platform/dosattrib.h"
 #include "share/client.h"
 #include "share/signin.h"
@@ -300,6 +301,15 @@ TEST_F(Samba, APasswordShareAsksTheWindowOnceAndAgainAfterAWrongAnswer) {
     EXPECT_FALSE(asked[0].again);
     EXPECT_TRUE(asked[1].again);
     EXPECT_EQ(asked[1].user, "root");
+
+    // The same server at another port (a tunnel, say) is another server: its password is
+    // asked for, never sent the one typed for this port.
+    interop::LossyProxy other(port);
+    EntryState state;
+    EXPECT_FALSE(
+        queryEntry("smb://127.0.0.1:" + std::to_string(other.port) + "/geheim/g0/a.txt", state));
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked[2].port, other.port);
 }
 
 TEST_F(Samba, ACancelledSignInSkipsTheSharesRowsWithoutAskingAgain) {
@@ -454,6 +464,39 @@ TEST_F(Samba, ALinkLoopOnTheShareIsNotEntered) {
     EXPECT_EQ(found.files, std::vector<std::string>{row("d/e/f.txt").native()});
     EXPECT_EQ(found.folders, std::vector<std::string>{row("d/e").native()});
     EXPECT_EQ(skipped.size(), 2u);
+}
+
+// An answer lost on the way (held back past its time, or its connection cut after or before the
+// request reached the server) is settled by reading the entry afresh on a new connection: the
+// write counts as done exactly when the server has it.
+TEST_F(Samba, AnAnswerLostOnTheWayIsSettledByReadingTheEntryBack) {
+    using Mode = interop::LossyProxy::Mode;
+    share::setRequestTimeout(std::chrono::milliseconds(700));
+    interop::LossyProxy proxy(port);
+    const struct {
+        const char* name;
+        Mode mode;
+        bool written;
+    } cases[] = {
+        {"gehalten.txt", Mode::HoldAnswers, true},
+        {"abgeschnitten.txt", Mode::CutAfterRequest, true},
+        {"verloren.txt", Mode::CutBeforeRequest, false},
+    };
+    for (const auto& c : cases) {
+        localFile(c.name);
+        const auto at =
+            *share::fromRow("smb://127.0.0.1:" + std::to_string(proxy.port) + "/share/" + c.name);
+        share::Entry e;
+        ASSERT_FALSE(share::stat(at, e)) << c.name; // a connection through the proxy
+        proxy.set(c.mode);
+        share::wire::BasicInfo set;
+        set.attributes = share::wordToSend(e.info.attributes, attr::Hidden);
+        const auto ec = share::write(at, set, e);
+        proxy.set(Mode::Pass);
+        EXPECT_EQ(!ec, c.written) << c.name << ": " << ec.message();
+        EXPECT_EQ(attributes(c.name) & 0x2, c.written ? 0x2 : 0) << c.name;
+    }
+    share::setRequestTimeout(std::chrono::milliseconds(5000));
 }
 
 // A file dragged from the file manager's GVFS folder of the share (a real gvfsd and gvfsd-fuse on
