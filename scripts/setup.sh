@@ -11,7 +11,7 @@ mode=${1:-run}
 
 # googletest too: configuring the build includes its sources whatever is built.
 pkgs=(cmake ninja-build g++ make qt6-base-dev qt6-translations-l10n libgl-dev fonts-liberation2
-      fonts-dejavu-core googletest libssl-dev libsecret-1-dev pkg-config)
+      fonts-dejavu-core googletest libssl-dev libsecret-1-dev libkrb5-dev pkg-config)
 case "$mode" in
 test)
     pkgs+=(locales tzdata attr xauth xvfb desktop-file-utils
@@ -20,7 +20,7 @@ test)
            dpkg-dev lintian appstream xdotool
            qemu-system-x86 linux-image-amd64 busybox-static kmod cpio e2fsprogs mtools dosfstools
            exfatprogs cifs-utils dbus gnome-keyring libsecret-tools gvfs-backends gvfs-fuse
-           libglib2.0-bin fuse3)
+           libglib2.0-bin fuse3 samba-ad-dc samba-ad-provision krb5-user iproute2)
     ;;
 bench) pkgs+=(locales tzdata attr findutils xauth xvfb g++-mingw-w64-x86-64-posix
               mingw-w64-x86-64-dev wine wine64 samba smbclient) ;;

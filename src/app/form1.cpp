@@ -260,27 +260,47 @@ void Form1::setCommandsDuringDrop() {
         ui_.enable(Ctl::Btn, index, false);
 }
 
-void Form1::Liste_OLEDragDrop(std::vector<filelist::PathString> names) {
+void Form1::Liste_OLEDragDrop(std::vector<filelist::PathString> names,
+                              std::vector<std::string> refusedShares) {
     if (dropping_ || running_)
         return;
     // Only the names are taken now; the drop event returns and the file manager is free
     // while the names are entered.
     dropping_ = true;
     setCommandsDuringDrop();
-    toolkit_.later([this, names = std::move(names)]() mutable {
+    toolkit_.later([this, names = std::move(names), refused = std::move(refusedShares)]() mutable {
         dropping_ = false;
-        DropNames(std::move(names));
+        DropNames(std::move(names), std::move(refused));
     });
 }
 
-void Form1::DropNames(std::vector<filelist::PathString> names) {
+void Form1::reportRefusedShares(const std::vector<std::string>& refused) {
+    // A few lines say which; a long list would push the box off the screen.
+    constexpr std::size_t Shown = 5;
+    std::string text = refused.size() == 1
+                           ? "Dies ist keine Datei und kein Ordner auf einer Freigabe:"
+                           : "Dies sind keine Dateien und keine Ordner auf einer Freigabe:";
+    for (std::size_t i = 0; i < refused.size() && i < Shown; ++i)
+        text += "\r" + refused[i];
+    if (refused.size() > Shown)
+        text += "\r…";
+    toolkit_.messageBox(text + "\r\rZiehen Sie Dateien oder Ordner aus der Freigabe in die Liste.",
+                        MessageStyle::OkInformation, ProgramTitle);
+}
+
+void Form1::DropNames(std::vector<filelist::PathString> names,
+                      std::vector<std::string> refusedShares) {
     if (dropping_ || ending_)
         return;
     if (names.empty()) {
         ui_.listAcceptDrops(true);
         ChkSituation();
-        toolkit_.messageBox("Bitte nur Datei- und Verzeichnisnamen in die Liste ziehen.",
-                            MessageStyle::OkInformation, ProgramTitle);
+        // Addresses of a share that name no file get their own words, not the general ones.
+        if (!refusedShares.empty())
+            reportRefusedShares(refusedShares);
+        else
+            toolkit_.messageBox("Bitte nur Datei- und Verzeichnisnamen in die Liste ziehen.",
+                                MessageStyle::OkInformation, ProgramTitle);
         return;
     }
     dropping_ = true;
@@ -314,6 +334,9 @@ void Form1::DropNames(std::vector<filelist::PathString> names) {
     else
         UserInfo("Eintragung beendet (" + std::to_string(skipped_) + " Einträge übersprungen)");
     ui_.setPointer(Pointer::Default);
+    // Once the good names of the drop are in the list.
+    if (!refusedShares.empty())
+        reportRefusedShares(refusedShares);
 }
 
 void Form1::enterDroppedName(filelist::PathString name) {

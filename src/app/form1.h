@@ -65,11 +65,16 @@ public:
     void Liste_KeyDown(filelist::ListKey key, bool ctrl, bool shift, std::size_t pageRows);
     /// A click on column header \p column (1-based).
     void Liste_ColumnClick(int column);
-    /// A drop of \p names in their order (empty: the drop held no file names). They are entered
-    /// once the drop event has returned, so that the file manager is free at once.
-    void Liste_OLEDragDrop(std::vector<filelist::PathString> names);
-    /// Enters dropped names, in their order, at once; folders are expanded.
-    void DropNames(std::vector<filelist::PathString> names);
+    /// A drop of \p names in their order (empty: the drop held no file names) and of
+    /// \p refusedShares, the addresses in it that mean a share but name no file there. They are
+    /// entered, and the refused ones reported, once the drop event has returned, so that the file
+    /// manager is free at once.
+    void Liste_OLEDragDrop(std::vector<filelist::PathString> names,
+                           std::vector<std::string> refusedShares = {});
+    /// Enters dropped names, in their order, at once; folders are expanded. The refused
+    /// addresses are reported in one box.
+    void DropNames(std::vector<filelist::PathString> names,
+                   std::vector<std::string> refusedShares = {});
     void DateTime_GotFocus(int index);
     /// A date or time field left with \p text in it.
     void DateTime_LostFocus(int index, const std::string& text);
@@ -101,6 +106,7 @@ private:
     void noteSkipped(const filelist::PathString& path, std::error_code ec);
     void yieldDuringDrop();
     void enterDroppedName(filelist::PathString name);
+    void reportRefusedShares(const std::vector<std::string>& refused);
     void showProgress(bool force);
     void setCommandsDuringDrop();
     void setControlsDuringRun(bool enabled);
@@ -109,10 +115,10 @@ private:
     Toolkit& toolkit_;
     filelist::RowStore rows_;
     filelist::Marking marking_{rows_};
-    std::array<Tri, 4> boxes_{};         // R, A, S, H
-    bool touching_ = false;              // "Datum und Zeit ändern"
+    std::array<Tri, 4> boxes_{}; // R, A, S, H
+    bool touching_ = false;      // "Datum und Zeit ändern"
     datefields::TouchTimeRecord touchTime_{};
-    unsigned keyGeneration_ = 0;         // of the last marking change by keys
+    unsigned keyGeneration_ = 0; // of the last marking change by keys
     bool checkPending_ = false;
     std::array<bool, 4> mixedPreset_{}; // the attribute boxes the check made grayed
     bool sorted_ = false;

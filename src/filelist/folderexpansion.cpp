@@ -86,7 +86,7 @@ std::vector<Pending> listFolder(const PathString& folder, const platform::EntryI
         const bool above = std::any_of(
             way.begin(), way.end(), [&](const platform::EntryId& up) { return sameId(up, p.id); });
         if (above)
-            skip(hooks, p.path, platform::make_error_code(platform::Refusal::LinkInPath));
+            skip(hooks, p.path, platform::make_error_code(platform::Refusal::FolderLoop));
         else
             found.folders.push_back(p.path);
         return above;

@@ -95,23 +95,39 @@ PathString canonicalPath(const std::string& path) {
 }
 #endif
 
+#ifdef _WIN32
+// The host of a UNC path: Windows takes an IPv6 literal only in its ipv6-literal.net form,
+// "fe80--1seth0.ipv6-literal.net" for [fe80::1%eth0].
+std::string uncHost(const std::string& server) {
+    if (!server.starts_with('['))
+        return server;
+    std::string host = server.substr(1, server.size() - 2);
+    for (char& c : host)
+        c = c == ':' ? '-' : c == '%' ? 's' : c;
+    return host + ".ipv6-literal.net";
+}
+#endif
+
 // The row of an "smb:" URI: on Linux its address as the file managers show it, on Windows the
-// share's UNC path, which the system reaches itself.
+// share's UNC path, which the system reaches itself. Empty for a URI that names no file on a
+// share.
 PathString sharePath(std::string_view uri) {
     const auto share = share::fromUri(uri);
     if (!share)
         return {};
 #ifdef _WIN32
-    return toNative("//" + share->server + "/" + share->share + share->path);
+    return toNative("//" + uncHost(share->server) + "/" + share->share + share->path);
 #else
     return share::rowText(*share);
 #endif
 }
 
 // The path of one "file:" URI (or the row of a share), or an empty string: only a plain
-// absolute path.
-PathString localPath(std::string_view uri) {
-    if (startsWithNoCase(uri, "smb:"))
+// absolute path. \p meantShare tells whether the URI meant a file on a share, so that one that
+// names none can be reported rather than dropped unseen.
+PathString localPath(std::string_view uri, bool& meantShare) {
+    meantShare = startsWithNoCase(uri, "smb:");
+    if (meantShare)
         return sharePath(uri);
     if (!startsWithNoCase(uri, "file:"))
         return {};
@@ -126,17 +142,19 @@ PathString localPath(std::string_view uri) {
     // A query or fragment is no part of a file name; "#" and "?" in names come escaped.
     rest = rest.substr(0, rest.find_first_of("?#"));
     const std::string path = share::decodeEscapes(rest);
-    // A NUL would end the name the system calls see before the one the row shows.
-    if (!path.starts_with('/') || path.find('\0') != std::string::npos)
-        return {};
     const bool local = isThisMachine(host);
 #ifndef _WIN32
     // A share the file manager reached through GVFS: the row names the share itself, where its
     // attributes live (the GVFS folder keeps none).
-    if (local)
-        if (const auto share = share::fromGvfsPath(path))
-            return share::rowText(*share);
+    if (local && share::inGvfsShare(path)) {
+        meantShare = true;
+        const auto share = share::fromGvfsPath(path);
+        return share ? share::rowText(*share) : PathString{};
+    }
 #endif
+    // A NUL would end the name the system calls see before the one the row shows.
+    if (!path.starts_with('/') || path.find('\0') != std::string::npos)
+        return {};
 #ifdef _WIN32
     // "file://./X" and "file://?/X" would name \\.\X and \\?\X: devices, not shares.
     if (host == "." || host == "?")
@@ -154,7 +172,8 @@ PathString localPath(std::string_view uri) {
 
 } // namespace
 
-std::vector<PathString> parseUriList(std::string_view uriList) {
+std::vector<PathString> parseUriList(std::string_view uriList,
+                                     std::vector<std::string>* refusedShares) {
     std::vector<PathString> paths;
     std::size_t start = 0;
     while (start <= uriList.size()) {
@@ -163,9 +182,12 @@ std::vector<PathString> parseUriList(std::string_view uriList) {
             end = uriList.size();
         const std::string_view line = trimmed(uriList.substr(start, end - start));
         if (!line.empty() && line.front() != '#') {
-            PathString path = localPath(line);
+            bool meantShare = false;
+            PathString path = localPath(line, meantShare);
             if (!path.empty())
                 paths.push_back(std::move(path));
+            else if (meantShare && refusedShares)
+                refusedShares->emplace_back(line);
         }
         start = end + 1;
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,7 +18,10 @@ using PathString = std::filesystem::path::string_type;
 /// Windows the bytes are UTF-8 and "/" becomes "\"; another host names a UNC share.
 /// Shares: an "smb://" URI, and on Linux a path in a GVFS mount of an SMB share, become the
 /// share's row ("smb://server/share/path", see share/address.h); on Windows an "smb://"
-/// URI becomes the share's UNC path.
-std::vector<PathString> parseUriList(std::string_view uriList);
+/// URI becomes the share's UNC path. A URI or GVFS path that means a share but names no file
+/// or folder on one (no share, a separator or forbidden character in a name, a malformed GVFS
+/// folder) is left out and, given \p refusedShares, added to it as its line reads.
+std::vector<PathString> parseUriList(std::string_view uriList,
+                                     std::vector<std::string>* refusedShares = nullptr);
 
 } // namespace filelist

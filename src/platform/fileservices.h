@@ -44,6 +44,9 @@ enum class Refusal {
     TimeNotKept, ///< the file system cannot hold the moment: value_too_large
     DevicePath,  ///< a Windows device name (\\.\…, \\?\GLOBALROOT…): invalid_argument
     SignInCancelled, ///< the user cancelled signing in to the row's share: permission_denied
+    FolderLoop,      ///< a folder above shown again below itself: too_many_symbolic_link_levels
+    NeedsEncryption, ///< a share that wants encryption a guest cannot give: permission_denied
+    DfsLink,         ///< a DFS link to another share, not followed: not_supported
 };
 std::error_code make_error_code(Refusal r);
 

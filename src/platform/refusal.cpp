@@ -35,6 +35,14 @@ public:
             return "ein Gerätename, weder Datei noch Ordner";
         case Refusal::SignInCancelled:
             return "die Anmeldung an der Freigabe wurde abgebrochen";
+        case Refusal::FolderLoop:
+            return "eine Verknüpfung auf einen Ordner darüber; sie wird nicht betreten";
+        case Refusal::NeedsEncryption:
+            return "die Freigabe verlangt Verschlüsselung, die eine Anmeldung als Gast nicht "
+                   "bietet";
+        case Refusal::DfsLink:
+            return "eine DFS-Verknüpfung auf eine andere Freigabe; ziehen Sie die Dateien aus "
+                   "dem Ziel der Verknüpfung in die Liste";
         }
         return "unbekannt";
     }
@@ -42,12 +50,14 @@ public:
     std::error_condition default_error_condition(int r) const noexcept override {
         switch (static_cast<Refusal>(r)) {
         case Refusal::LinkInPath:
+        case Refusal::FolderLoop:
             return std::errc::too_many_symbolic_link_levels;
         case Refusal::NotFileOrFolder:
         case Refusal::DevicePath:
             return std::errc::invalid_argument;
         case Refusal::KernelView:
         case Refusal::SignInCancelled:
+        case Refusal::NeedsEncryption:
             return std::errc::permission_denied;
         case Refusal::TimeNotKept:
             return std::errc::value_too_large;
@@ -55,6 +65,7 @@ public:
             return std::errc::io_error;
         case Refusal::OldExfatDriver:
         case Refusal::NotKept:
+        case Refusal::DfsLink:
             return std::errc::not_supported;
         default:
             return std::errc::no_such_file_or_directory;

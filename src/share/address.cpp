@@ -2,8 +2,10 @@
 
 #include "platform/hexdigit.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
+#include <vector>
 
 namespace share {
 
@@ -20,8 +22,51 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     return true;
 }
 
+bool isAsciiAlnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Whether \p text holds no control character and none of \p forbidden.
+bool clean(std::string_view text, std::string_view forbidden) {
+    return std::none_of(text.begin(), text.end(), [&](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7f || forbidden.find(c) != std::string_view::npos;
+    });
+}
+
+// A host name (an IDN name as its UTF-8 bytes), an IPv4 address, or an IPv6 literal in brackets
+// with an optional zone: nothing the client could take for a separator, a port or an escape.
+bool validServer(std::string_view s) {
+    if (s.size() > 2 && s.front() == '[' && s.back() == ']') {
+        s = s.substr(1, s.size() - 2);
+        const std::size_t percent = s.find('%');
+        const std::string_view literal = s.substr(0, percent);
+        if (std::count(literal.begin(), literal.end(), ':') < 2 ||
+            !std::all_of(literal.begin(), literal.end(),
+                         [](char c) { return platform::hexDigit(c) >= 0 || c == ':' || c == '.'; }))
+            return false;
+        if (percent == std::string_view::npos)
+            return true;
+        const std::string_view zone = s.substr(percent + 1);
+        return !zone.empty() && std::all_of(zone.begin(), zone.end(), [](char c) {
+            return isAsciiAlnum(c) || std::string_view("-._~").find(c) != std::string_view::npos;
+        });
+    }
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x80 || isAsciiAlnum(c) ||
+               std::string_view("-._").find(c) != std::string_view::npos;
+    });
+}
+
+// The authority's and the share's names: a row writes them unescaped, so none may hold what
+// would end it early or move a part of it into another; a share also not what Windows forbids.
+bool validNames(const Address& a) {
+    return validServer(a.server) && !a.share.empty() && clean(a.share, "/\\\"[]:|<>+=;,*?") &&
+           clean(a.user, "/\\@;:") && clean(a.domain, "/\\@;:");
+}
+
 // "/dir/name" from the rest of a URI or path, each name checked; nullopt for a name no file
-// can have.
+// can have. The server takes "\" for a separator as "/".
 std::optional<std::string> namesOf(std::string_view rest, bool escaped) {
     std::string path;
     std::size_t start = 0;
@@ -34,8 +79,7 @@ std::optional<std::string> namesOf(std::string_view rest, bool escaped) {
         if (part.empty())
             continue;
         const std::string name = escaped ? decodeEscapes(part) : std::string(part);
-        if (name == "." || name == ".." || name.find('\0') != std::string::npos ||
-            name.find('/') != std::string::npos)
+        if (name == "." || name == ".." || !clean(name, "/\\"))
             return std::nullopt;
         path += "/" + name;
     }
@@ -47,8 +91,12 @@ bool validPort(std::string_view text, int& port) {
     return ec == std::errc() && end == text.data() + text.size() && port > 0 && port < 65536;
 }
 
-// "[domain;][user[:password]@]server[:port]" and "/share/path" after the scheme.
+// "[domain;][user[:password]@]server[:port]" and "/share/path" after the scheme; a row's names
+// are not escaped.
 std::optional<Address> parse(std::string_view rest, bool escaped) {
+    const auto name = [escaped](std::string_view text) {
+        return escaped ? decodeEscapes(text) : std::string(text);
+    };
     Address a;
     const std::size_t slash = rest.find('/');
     std::string_view authority = rest.substr(0, slash);
@@ -59,10 +107,10 @@ std::optional<Address> parse(std::string_view rest, bool escaped) {
         authority.remove_prefix(at + 1);
         who = who.substr(0, who.find(':'));
         if (const std::size_t semi = who.find(';'); semi != std::string_view::npos) {
-            a.domain = decodeEscapes(who.substr(0, semi));
+            a.domain = name(who.substr(0, semi));
             who.remove_prefix(semi + 1);
         }
-        a.user = decodeEscapes(who);
+        a.user = name(who);
     }
     // An IPv6 literal keeps its colons inside brackets.
     const std::size_t close = authority.rfind(']');
@@ -72,15 +120,63 @@ std::optional<Address> parse(std::string_view rest, bool escaped) {
             return std::nullopt;
         authority = authority.substr(0, colon);
     }
-    a.server = decodeEscapes(authority);
+    a.server = name(authority);
     const std::size_t shareEnd = std::min(tail.find('/'), tail.size());
-    a.share =
-        escaped ? decodeEscapes(tail.substr(0, shareEnd)) : std::string(tail.substr(0, shareEnd));
+    a.share = name(tail.substr(0, shareEnd));
     const auto path = namesOf(tail.substr(shareEnd), escaped);
-    if (a.server.empty() || a.share.empty() || !path || a.share.find('\0') != std::string::npos)
+    if (!path || !validNames(a))
         return std::nullopt;
     a.path = *path;
     return a;
+}
+
+// \p text decoded, or nullopt if a "%" does not start an escape: GVFS escapes every "%".
+std::optional<std::string> decodeStrictly(std::string_view text) {
+    for (std::size_t i = text.find('%'); i != std::string_view::npos; i = text.find('%', i + 1))
+        if (i + 2 >= text.size() || platform::hexDigit(text[i + 1]) < 0 ||
+            platform::hexDigit(text[i + 2]) < 0)
+            return std::nullopt;
+    return decodeEscapes(text);
+}
+
+// An absolute path with "." and ".." resolved and doubled "/" collapsed, by its text alone: the
+// GVFS folder is not asked, and "/run/user/0/../../../tmp" lies in /tmp.
+std::string normalised(std::string_view path) {
+    std::vector<std::string_view> names;
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        const std::string_view part = path.substr(start, end - start);
+        start = end + 1;
+        if (part == ".." && !names.empty())
+            names.pop_back();
+        else if (!part.empty() && part != "." && part != "..")
+            names.push_back(part);
+    }
+    std::string out;
+    for (const std::string_view part : names)
+        (out += '/') += part;
+    return out.empty() ? "/" : out;
+}
+
+// Where the text after "smb-share:" starts in a normalised path, or npos when the path does not
+// lie in a GVFS mount of a share: "/run/user/<uid>/gvfs/smb-share:…" or
+// "$XDG_RUNTIME_DIR/gvfs/smb-share:…".
+std::size_t gvfsShareParts(std::string_view path) {
+    constexpr std::string_view Mount = "/gvfs/smb-share:";
+    constexpr std::string_view RunUser = "/run/user/";
+    const std::size_t at = path.find(Mount);
+    if (at == std::string_view::npos)
+        return at;
+    const std::string_view base = path.substr(0, at);
+    const bool runUser = base.starts_with(RunUser) && base.size() > RunUser.size() &&
+                         base.find_first_not_of("0123456789", RunUser.size()) == base.npos;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runUser || (runtime && *runtime == '/' && base == normalised(runtime)))
+        return at + Mount.size();
+    return std::string_view::npos;
 }
 
 } // namespace
@@ -110,9 +206,7 @@ std::string encodeEscapes(std::string_view bytes, std::string_view keep) {
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
         // ASCII only: a locale's letters beyond it are bytes like any other here.
-        const bool alnum = (byte >= '0' && byte <= '9') || (byte >= 'a' && byte <= 'z') ||
-                           (byte >= 'A' && byte <= 'Z');
-        if (alnum || std::string_view("-._~").find(c) != std::string_view::npos ||
+        if (isAsciiAlnum(c) || std::string_view("-._~").find(c) != std::string_view::npos ||
             keep.find(c) != std::string_view::npos)
             out += c;
         else
@@ -129,15 +223,18 @@ std::optional<Address> fromUri(std::string_view uri) {
     return parse(uri.substr(0, uri.find_first_of("?#")), true);
 }
 
-std::optional<Address> fromGvfsPath(std::string_view path) {
-    constexpr std::string_view Mount = "/gvfs/smb-share:";
-    const std::size_t at = path.find(Mount);
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (at == std::string_view::npos ||
-        !(path.starts_with("/run/user/") ||
-          (runtime && *runtime == '/' && path.substr(0, at) == runtime)))
+bool inGvfsShare(std::string_view path) {
+    return path.starts_with('/') && gvfsShareParts(normalised(path)) != std::string_view::npos;
+}
+
+std::optional<Address> fromGvfsPath(std::string_view given) {
+    if (!given.starts_with('/'))
         return std::nullopt;
-    std::string_view rest = path.substr(at + Mount.size());
+    const std::string path = normalised(given);
+    const std::size_t at = gvfsShareParts(path);
+    if (at == std::string_view::npos)
+        return std::nullopt;
+    std::string_view rest = std::string_view(path).substr(at);
     const std::size_t slash = rest.find('/');
     std::string_view parts = rest.substr(0, slash);
     rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
@@ -149,21 +246,26 @@ std::optional<Address> fromGvfsPath(std::string_view path) {
         const std::size_t eq = part.find('=');
         if (eq == std::string_view::npos)
             return std::nullopt;
+        const auto value = decodeStrictly(part.substr(eq + 1));
+        if (!value)
+            return std::nullopt;
         const std::string_view key = part.substr(0, eq);
-        const std::string value = decodeEscapes(part.substr(eq + 1));
         if (key == "server")
-            a.server = value;
+            a.server = *value;
         else if (key == "share")
-            a.share = value;
+            a.share = *value;
         else if (key == "user")
-            a.user = value;
+            a.user = *value;
         else if (key == "domain")
-            a.domain = value;
-        else if (key == "port" && !validPort(value, a.port))
+            a.domain = *value;
+        else if (key == "port" && !validPort(*value, a.port))
             return std::nullopt;
     }
+    // GVFS names an IPv6 server without the brackets a row needs around it.
+    if (a.server.find(':') != std::string::npos && !a.server.starts_with('['))
+        a.server = "[" + a.server + "]";
     const auto names = namesOf(rest, false);
-    if (a.server.empty() || a.share.empty() || !names)
+    if (!names || !validNames(a))
         return std::nullopt;
     a.path = *names;
     return a;

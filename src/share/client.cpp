@@ -3,6 +3,7 @@
 #include "platform/fileservices.h"
 #include "share/connection.h"
 #include "share/crypto.h"
+#include "share/kerberos_linux.h"
 #include "share/keyring_linux.h"
 #include "share/ntlm.h"
 #include "share/secret.h"
@@ -74,6 +75,8 @@ std::error_code errorOfStatus(std::uint32_t status) {
     case st::NetworkSessionExpired:
     case st::UserSessionDeleted:
         return errorOf(ECONNRESET);
+    case st::PathNotCovered:
+        return make_error_code(platform::Refusal::DfsLink);
     default:
         return errorOf(EIO);
     }
@@ -115,6 +118,7 @@ struct Credential {
     Secret password;
     bool anonymous = true;
     bool remember = false;
+    bool kerberos = false; ///< with the user's ticket: no password
 };
 
 struct Session {
@@ -124,6 +128,7 @@ struct Session {
     std::string user, domain; // who signed in; empty for a guest
     std::uint16_t dialect = 0;
     std::uint32_t maxTransact = 65536;
+    Protection protection; // as set up: a share that wants encryption turns it on
     std::map<std::string, std::uint32_t> trees; // by share, lower case
 };
 
@@ -225,40 +230,69 @@ std::error_code setUp(const Address& a, const Credential& c, std::shared_ptr<Ses
             crypto::preauthUpdate(preauth, sent);
         return {};
     };
-    if ((ec = leg(spnego::initToken({spnego::NtlmOid}, ntlm::negotiateMessage()))))
-        return ec;
-    if (r[0].header.status != st::MoreProcessingRequired) {
+    crypto::Bytes fullKey;
+    if (c.kerberos) {
+        // Kerberos in SPNEGO: the ticket's token, then the server's proof in its answer.
+        kerberos::Initiator krb(s->host);
+        wire::Bytes token;
+        if (!krb.step({}, token))
+            return errorOf(EACCES);
+        if ((ec = leg(spnego::initToken({spnego::MsKerberosOid, spnego::KerberosOid}, token))))
+            return ec;
         refused = r[0].header.status;
-        return errorOfStatus(refused);
-    }
-    if (v311)
-        crypto::preauthUpdate(preauth, r[0].span());
-    p.sessionId = r[0].header.sessionId;
-    conn.protect(p);
-    const auto setup = wire::parseSessionSetup(r[0].span());
-    const auto answer = setup ? spnego::parse(setup->securityBuffer) : std::nullopt;
-    const auto challenge = answer ? ntlm::parseChallenge(answer->responseToken) : std::nullopt;
-    if (!challenge)
-        return errorOf(EPROTO);
-    const auto clientChallenge = crypto::random(8);
-    const std::uint64_t now = (std::uint64_t(std::time(nullptr)) + EpochDifference) * 10'000'000;
-    ntlm::Authenticated auth =
-        c.anonymous
-            ? ntlm::anonymous(*challenge)
-            : ntlm::authenticate(*challenge, c.user, c.domain, c.password.view(),
-                                 std::span<const std::uint8_t, 8>(clientChallenge.data(), 8), now);
-    if ((ec = leg(spnego::responseToken(auth.message))))
-        return ec;
-    if (r[0].header.status != st::Success) {
-        refused = r[0].header.status;
-        return errorOfStatus(refused);
+        if (refused != st::Success)
+            return errorOfStatus(refused);
+        const auto setup = wire::parseSessionSetup(r[0].span());
+        const auto answer = setup ? spnego::parse(setup->securityBuffer) : std::nullopt;
+        if (!answer || !krb.step(answer->responseToken, token) || !krb.complete())
+            return errorOf(EBADMSG);
+        fullKey = krb.sessionKey();
+        p.sessionId = r[0].header.sessionId;
+    } else {
+        if ((ec = leg(spnego::initToken({spnego::NtlmOid}, ntlm::negotiateMessage()))))
+            return ec;
+        if (r[0].header.status != st::MoreProcessingRequired) {
+            refused = r[0].header.status;
+            return errorOfStatus(refused);
+        }
+        if (v311)
+            crypto::preauthUpdate(preauth, r[0].span());
+        p.sessionId = r[0].header.sessionId;
+        conn.protect(p);
+        const auto setup = wire::parseSessionSetup(r[0].span());
+        const auto answer = setup ? spnego::parse(setup->securityBuffer) : std::nullopt;
+        const auto challenge = answer ? ntlm::parseChallenge(answer->responseToken) : std::nullopt;
+        if (!challenge)
+            return errorOf(EPROTO);
+        const auto clientChallenge = crypto::random(8);
+        const std::uint64_t now =
+            (std::uint64_t(std::time(nullptr)) + EpochDifference) * 10'000'000;
+        const ntlm::Authenticated auth =
+            c.anonymous
+                ? ntlm::anonymous(*challenge)
+                : ntlm::authenticate(*challenge, c.user, c.domain, c.password.view(),
+                                     std::span<const std::uint8_t, 8>(clientChallenge.data(), 8),
+                                     now);
+        if (auth.message.empty())
+            return errorOf(EINVAL);
+        if ((ec = leg(spnego::responseToken(auth.message))))
+            return ec;
+        if (r[0].header.status != st::Success) {
+            refused = r[0].header.status;
+            return errorOfStatus(refused);
+        }
+        fullKey.assign(auth.sessionKey.begin(), auth.sessionKey.end());
     }
     const auto done = wire::parseSessionSetup(r[0].span());
     if (!done)
         return errorOf(EPROTO);
     const bool keyless = c.anonymous || (done->sessionFlags & 0x3);
+    if (keyless && (done->sessionFlags & 0x4))
+        return make_error_code(platform::Refusal::NeedsEncryption);
     if (!keyless) {
-        const crypto::Bytes key(auth.sessionKey.begin(), auth.sessionKey.end());
+        // The first 16 bytes sign; the ciphers of 256 bits take all of a longer Kerberos key.
+        crypto::Bytes key = fullKey;
+        key.resize(16, 0);
         if (s->dialect < wire::dialect::Smb300) {
             p.signing = Protection::Signing::HmacSha256;
             p.signingKey = key;
@@ -275,21 +309,26 @@ std::error_code setUp(const Address& a, const Credential& c, std::shared_ptr<Ses
             if (negotiated->cipher) {
                 p.cipher = crypto::Cipher(negotiated->cipher);
                 const unsigned bits = unsigned(crypto::keySize(p.cipher) * 8);
-                p.encryptionKey = crypto::kdf(key, label("SMBC2SCipherKey"), preauth, bits);
-                p.decryptionKey = crypto::kdf(key, label("SMBS2CCipherKey"), preauth, bits);
+                const crypto::Bytes& cipherKey = bits > 128 ? fullKey : key;
+                p.encryptionKey = crypto::kdf(cipherKey, label("SMBC2SCipherKey"), preauth, bits);
+                p.decryptionKey = crypto::kdf(cipherKey, label("SMBS2CCipherKey"), preauth, bits);
             }
         }
         p.sign = true;
         // The server signs its last answer with the new key: proof that it knew the password
         // too, and that nobody between changed the dialect it chose.
+        // From 3.0 on it must.
         const auto mac = signatureOf(p, r[0].span(), true);
-        if ((r[0].header.flags & wire::flags::Signed) &&
-            CRYPTO_memcmp(mac.data(), r[0].header.signature.data(), mac.size()) != 0)
+        const bool isSigned = r[0].header.flags & wire::flags::Signed;
+        if ((isSigned &&
+             CRYPTO_memcmp(mac.data(), r[0].header.signature.data(), mac.size()) != 0) ||
+            (!isSigned && s->dialect >= wire::dialect::Smb300))
             return errorOf(EBADMSG);
         if (done->sessionFlags & 0x4)
             p.encrypt = !p.encryptionKey.empty();
         conn.protect(p);
     }
+    s->protection = p;
     out = std::move(s);
     return {};
 }
@@ -318,6 +357,13 @@ std::error_code connectTree(Session& s, const Address& a, std::uint32_t& tree,
     const auto t = wire::parseTreeConnect(r[0].span());
     if (!t)
         return errorOf(EPROTO);
+    // A share that wants its traffic encrypted: everything of the session is, from here on.
+    if ((t->shareFlags & 0x8000) && !s.protection.encrypt) {
+        if (s.protection.encryptionKey.empty())
+            return make_error_code(platform::Refusal::NeedsEncryption);
+        s.protection.encrypt = true;
+        s.connection->protect(s.protection);
+    }
     tree = r[0].header.treeId;
     s.trees[key] = tree;
     return {};
@@ -354,13 +400,19 @@ std::error_code resolve(const Address& a, Target& t) {
             return {};
         }
     }
-    bool guestTried = !a.user.empty(), keyringTried = false, again = false;
+    bool guestTried = !a.user.empty(), kerberosTried = false, keyringTried = false, again = false;
     std::string lastUser = a.user, lastDomain = a.domain;
     for (;;) {
         Credential c;
         bool fromKeyring = false;
         if (!guestTried) {
             guestTried = true;
+        } else if (!kerberosTried) {
+            kerberosTried = true;
+            if (!kerberos::haveTicket())
+                continue;
+            c.anonymous = false;
+            c.kerberos = true;
         } else if (!keyringTried && !reg.keyringRefused.contains(server)) {
             keyringTried = true;
             auto saved = keyring::find(a.server, a.user, a.domain, a.port);
@@ -396,6 +448,10 @@ std::error_code resolve(const Address& a, Target& t) {
             t.tree = tree;
             return {};
         }
+        // No ticket for this server, or guests not let in (an AD DC refuses them outright): a
+        // password may do.
+        if (c.kerberos || (c.anonymous && refused))
+            continue;
         if (!signInRefused(refused))
             return ec;
         if (fromKeyring)

@@ -87,6 +87,38 @@ TEST_F(Form1Test, DropsWithoutNamesAreRefusedAndNamesAreTakenAsTheSystemTakesThe
     }
 }
 
+// Addresses of a share that name no file: one box says which, the drop's other names are
+// entered all the same; alone they get this box, not the general one.
+TEST_F(Form1Test, DroppedSharesThatNameNoFileAreReportedInOneBox) {
+    const std::string Hint = "\r\rZiehen Sie Dateien oder Ordner aus der Freigabe in die Liste.";
+    const fs::path a = file("a.txt");
+    const struct {
+        std::vector<filelist::PathString> names;
+        std::vector<std::string> refused;
+        std::string text;
+    } cases[] = {
+        {{a.native()},
+         {"smb://nas/"},
+         "Dies ist keine Datei und kein Ordner auf einer Freigabe:\rsmb://nas/" + Hint},
+        {{},
+         std::vector<std::string>(6, "smb://x"),
+         "Dies sind keine Dateien und keine Ordner auf einer Freigabe:"
+         "\rsmb://x\rsmb://x\rsmb://x\rsmb://x\rsmb://x\r…" +
+             Hint},
+    };
+    for (const auto& c : cases) {
+        toolkit.messages.clear();
+        form.Liste_OLEDragDrop(c.names, c.refused);
+        toolkit.runLater();
+        ASSERT_EQ(toolkit.messages.size(), 1u) << c.text;
+        EXPECT_EQ(toolkit.messages[0].text, c.text);
+        EXPECT_EQ(toolkit.messages[0].style, app::MessageStyle::OkInformation);
+        EXPECT_EQ(toolkit.messages[0].title, app::ProgramTitle);
+    }
+    EXPECT_GE(rowOf(a), 0);
+    EXPECT_EQ(panel(2), "Eintragung beendet");
+}
+
 TEST_F(Form1Test, UnreadableEntriesAreSkippedAndCountedVanishedRowsSayWhich) {
     const fs::path x = dir.folder("X");
     for (const char* name : {"X/a", "X/Q/q1", "X/Q/q2"})

@@ -33,6 +33,27 @@ TEST(UriList, FileUrisOfThisMachineBecomeTheirBytes) {
         EXPECT_EQ(parseUriList(list), paths) << list;
 }
 
+// A name that means a share but names no file there is reported, not dropped unseen; other
+// names are left out as before.
+TEST(UriList, AddressesOfSharesThatNameNoFileAreReported) {
+    const std::vector<std::string> refused = {
+        "smb://nas/",
+        "smb://nas",
+        "smb://srv/sh%2Fare/x",
+        "file:///run/user/0/gvfs/smb-share:/a",
+        "file:///run/user/0/gvfs/smb-share:server=x,share=y%25zz/f",
+        "file:///run/user/0/gvfs/smb-share:server=x,port=0,share=y/f",
+    };
+    std::string list = "http://x/a\nsmb://nas/d/a\n"
+                       "file:///run/user/0/../../../tmp/gvfs/smb-share:server=x,share=y/f\n";
+    for (const auto& line : refused)
+        list += line + "\r\n";
+    std::vector<std::string> reported;
+    EXPECT_EQ(parseUriList(list, &reported),
+              (std::vector<PathString>{"smb://nas/d/a", "/tmp/gvfs/smb-share:server=x,share=y/f"}));
+    EXPECT_EQ(reported, refused);
+}
+
 TEST(UriList, DroppedPathsAreCanonical) {
     scratch::Folder dir;
     dir.folder("echt");
@@ -52,6 +73,11 @@ TEST(UriList, DriveAndShareUrisBecomeWindowsPaths) {
     // Only the host "localhost" itself is this machine; a path without a drive is none.
     EXPECT_EQ(parseUriList("file://localhostx/s/x\nfile:///ohne\nfile:///C:/a%00b\n"),
               Paths{L"\\\\localhostx\\s\\x"});
+    // An IPv6 literal in the form Windows takes; addresses that name no file are reported.
+    std::vector<std::string> refused;
+    EXPECT_EQ(parseUriList("smb://[fe80::1%25eth0]/d/a\nsmb://nas/\nsmb://s/d/x%5C..\n", &refused),
+              Paths{L"\\\\fe80--1seth0.ipv6-literal.net\\d\\a"});
+    EXPECT_EQ(refused, (std::vector<std::string>{"smb://nas/", "smb://s/d/x%5C.."}));
     // Hosts "." and "?" would name the device namespace, not a share.
     EXPECT_TRUE(parseUriList("file://./PhysicalDrive0\nfile://?/GLOBALROOT/Device/x\n").empty());
 }

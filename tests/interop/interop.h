@@ -9,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,7 +54,7 @@ class Smbd {
 public:
     Smbd(const scratch::Folder& dir, const std::string& text) : conf(dir.path() / "smb.conf") {
         std::ofstream out(conf);
-        out << "[global]\ninterfaces = 127.0.0.1\nbind interfaces only = yes\n"
+        out << "[global]\ninterfaces = 127.0.0.1 ::1\nbind interfaces only = yes\n"
             << "disable netbios = yes\nload printers = no\ndisable spoolss = yes\n";
         for (const std::string option : {"lock directory", "state directory", "cache directory",
                                          "private dir", "pid directory", "ncalrpc dir"})
@@ -85,6 +87,18 @@ public:
 private:
     pid_t pid_ = -1;
 };
+
+/// Whether a server listens on 127.0.0.1 at \p port.
+inline bool listening(int port) {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(std::uint16_t(port));
+    const bool up = ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(s);
+    return up;
+}
 
 /// The word in brackets on the attributes line of smbclient's allinfo, "HA (22)"; -1 if none.
 inline int allinfoWord(const std::string& line) {

@@ -52,21 +52,27 @@ protected:
         ::chmod(share.c_str(), 0777);
         ::chmod(secret.c_str(), 0777);
         smbd.emplace(dir,
-                     "smb ports = " + std::to_string(port) +
+                     globals() + "smb ports = " + std::to_string(port) +
                          "\nmap to guest = Bad User\nguest account = nobody\n[share]\npath = " +
                          share.native() + "\nread only = no\nguest ok = yes\nguest only = yes\n" +
                          "[geheim]\npath = " + secret.native() +
-                         "\nread only = no\nvalid users = root\n");
+                         "\nread only = no\nvalid users = root\n" + secretOptions() +
+                         "[dfs]\npath = " + dfs.native() +
+                         "\nmsdfs root = yes\nguest ok = yes\nguest only = yes\n");
         // The password share's one account, in this server's own passdb.
         const auto account = interop::run(
             "printf 'pw\\npw\\n' | PATH=$PATH:/usr/sbin pdbedit -t -a -u root --configfile=" +
             smbd->conf.native());
         ASSERT_EQ(account.exitCode, 0) << account.output;
         smbd->start();
-        for (int i = 0; i < 100 && client("ls").exitCode != 0; ++i)
+        for (int i = 0; i < 100 && !interop::listening(port); ++i)
             ::usleep(200'000);
-        ASSERT_EQ(client("ls").exitCode, 0) << "smbd did not start";
+        ASSERT_TRUE(interop::listening(port)) << "smbd did not start";
     }
+
+    // What a case adds to the server's options, and to the password share's.
+    virtual std::string globals() const { return {}; }
+    virtual std::string secretOptions() const { return {}; }
 
     interop::Outcome client(const std::string& command) const {
         return interop::run("smbclient //127.0.0.1/share -p " + std::to_string(port) +
@@ -146,6 +152,7 @@ protected:
     scratch::Folder dir;
     const fs::path share = dir.folder("share");
     const fs::path secret = dir.folder("geheim");
+    const fs::path dfs = dir.folder("dfs");
     const fs::path runtime = dir.folder("heim/run");
     const int port = freePort();
     std::optional<interop::Smbd> smbd;
@@ -217,9 +224,11 @@ TEST_F(Samba, AShareRowIsWrittenAndReadBackThroughTheServer) {
     EXPECT_EQ(attributes("ours.txt"), attributes("theirs.txt"));
     EXPECT_EQ(attributes("ours.txt") & 0x27, 0x22);
     EXPECT_EQ(attributes("ordner"), 0x12) << "a folder stays a folder";
-    EntryState state;
+    EntryState state, overIpv6;
     ASSERT_FALSE(queryEntry(row("ours.txt"), state));
     EXPECT_EQ(state.attributes, attr::Hidden | attr::Archive);
+    ASSERT_FALSE(queryEntry("smb://[::1]:" + std::to_string(port) + "/share/ours.txt", overIpv6));
+    EXPECT_EQ(overIpv6.attributes, state.attributes);
     struct stat st {};
     ASSERT_EQ(::stat((share / "ours.txt").c_str(), &st), 0);
     EXPECT_EQ(state.lastWrite, st.st_mtime);
@@ -499,6 +508,19 @@ TEST_F(Samba, AnAnswerLostOnTheWayIsSettledByReadingTheEntryBack) {
     share::setRequestTimeout(std::chrono::milliseconds(5000));
 }
 
+// A DFS link leads to another share: it is not entered, and a row behind it is refused with the
+// reason, never written somewhere else unseen.
+TEST_F(Samba, ADfsLinkIsRefusedWithItsReason) {
+    ::chmod(dfs.c_str(), 0777);
+    dir.file("dfs/a.txt", "a");
+    ASSERT_EQ(::symlink("msdfs:127.0.0.1\\share", (dfs / "weiter").c_str()), 0);
+    const auto found = expansion::CollectFolder(row("", "dfs").native());
+    EXPECT_EQ(found.files, std::vector<std::string>{row("a.txt", "dfs").native()});
+    EXPECT_TRUE(found.folders.empty());
+    EntryState state;
+    EXPECT_EQ(queryEntry(row("weiter/b.txt", "dfs"), state), Refusal::DfsLink);
+}
+
 // A file dragged from the file manager's GVFS folder of the share (a real gvfsd and gvfsd-fuse on
 // the case's own bus) is the share's row, and its word goes to the server.
 TEST_F(Samba, AFileFromTheGvfsFolderIsTheSharesRow) {
@@ -555,5 +577,64 @@ TEST_F(Samba, AServerThatWentAwayFailsTheRowsItHad) {
     EXPECT_TRUE(writeAttributes(row("a.txt"), attr::Hidden));
     EXPECT_TRUE(expansion::CollectFolder(row("").native()).files.empty());
 }
+
+} // namespace
+
+namespace {
+
+// The server's protocols and its demands for signing and encryption: a row on the password share
+// is written and read back in each, and the guest share is reached too (Samba lets a guest in
+// without encryption even where it wants it of its users).
+struct Demands {
+    const char* name;
+    const char* globals;
+    const char* secretOptions;
+    bool guests;
+};
+
+void PrintTo(const Demands& d, std::ostream* os) {
+    *os << d.name;
+}
+
+class SambaDemands : public Samba, public ::testing::WithParamInterface<Demands> {
+protected:
+    std::string globals() const override { return GetParam().globals; }
+    std::string secretOptions() const override { return GetParam().secretOptions; }
+};
+
+TEST_P(SambaDemands, ARowIsWrittenAndReadBackWhateverTheServerAsks) {
+    dir.file("geheim/a.txt", "a");
+    localFile("b.txt");
+    share::signin::setAsker([](const share::signin::Question&) {
+        return std::optional<share::signin::Answer>({"root", "", "pw", false});
+    });
+    const LocalTime moment{12, 0, 0, 15, 1, 2021};
+    using apply::Tri::Checked, apply::Tri::Grayed;
+    apply::RowFailure failure;
+    EXPECT_TRUE(apply::ApplyRow(
+        row("a.txt", "geheim"), {Grayed, Grayed, Checked, Checked}, &moment, [] {}, failure))
+        << apply::ReasonLine(failure);
+    EntryState state;
+    ASSERT_FALSE(queryEntry(row("a.txt", "geheim"), state));
+    EXPECT_EQ(state.attributes & 0x6, 0x6u);
+    std::time_t when = 0;
+    ASSERT_FALSE(utcOf(moment, when));
+    EXPECT_EQ(state.lastWrite, when);
+    EXPECT_EQ(!queryEntry(row("b.txt"), state), GetParam().guests);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, SambaDemands,
+    ::testing::Values(Demands{"smb2_02", "server max protocol = SMB2_02\n", "", true},
+                      Demands{"smb2_10", "server max protocol = SMB2_10\n", "", true},
+                      Demands{"smb3_00", "server max protocol = SMB3_00\n", "", true},
+                      Demands{"smb3_11", "server max protocol = SMB3_11\n", "", true},
+                      Demands{"signing", "server signing = mandatory\n", "", true},
+                      Demands{"encryption", "server smb encrypt = required\n", "", true},
+                      Demands{"encryption_ccm",
+                              "server max protocol = SMB3_00\nserver smb encrypt = required\n", "",
+                              true},
+                      Demands{"share_encryption", "", "smb encrypt = required\n", true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

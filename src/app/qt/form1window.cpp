@@ -1,14 +1,14 @@
 #include "app/qt/form1window.h"
 
 #include "app/controls.h"
-#include "app/qt/widgets.h"
-#include "app/qt/filelistmodel.h"
-#include "app/qt/listview.h"
-#include "app/qt/listicons.h"
 #include "app/qt/artwork.h"
+#include "app/qt/filelistmodel.h"
 #include "app/qt/infoform.h"
-#include "platform/fileservices.h"
+#include "app/qt/listicons.h"
+#include "app/qt/listview.h"
 #include "app/qt/qttoolkit.h"
+#include "app/qt/widgets.h"
+#include "platform/fileservices.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -269,7 +269,9 @@ void Form1Window::buildControls() {
 }
 
 void Form1Window::Liste_OLEDragDrop(const QMimeData& data) {
-    logic_->Liste_OLEDragDrop(filelist::droppedPaths(data));
+    std::vector<std::string> refusedShares;
+    auto names = filelist::droppedPaths(data, &refusedShares);
+    logic_->Liste_OLEDragDrop(std::move(names), std::move(refusedShares));
 }
 
 void Form1Window::closeEvent(QCloseEvent* event) {

@@ -33,10 +33,12 @@ protected:
 
 } // namespace
 
-std::vector<PathString> droppedPaths(const QMimeData& data) {
+std::vector<PathString> droppedPaths(const QMimeData& data,
+                                     std::vector<std::string>* refusedShares) {
     const QByteArray uriList = data.data(QStringLiteral("text/uri-list"));
     if (!uriList.isEmpty())
-        return parseUriList(std::string_view(uriList.constData(), std::size_t(uriList.size())));
+        return parseUriList(std::string_view(uriList.constData(), std::size_t(uriList.size())),
+                            refusedShares);
     // Some sources offer URLs only through another format that Qt converts.
     std::vector<PathString> paths;
     for (const QUrl& url : data.urls()) {
@@ -102,13 +104,27 @@ void Liste::keyPressEvent(QKeyEvent* event) {
         key = ListKey::SelectAll;
     } else {
         switch (event->key()) {
-        case Qt::Key_Up: key = ListKey::Up; break;
-        case Qt::Key_Down: key = ListKey::Down; break;
-        case Qt::Key_PageUp: key = ListKey::PageUp; break;
-        case Qt::Key_PageDown: key = ListKey::PageDown; break;
-        case Qt::Key_Home: key = ListKey::Home; break;
-        case Qt::Key_End: key = ListKey::End; break;
-        case Qt::Key_Space: key = ListKey::Space; break;
+        case Qt::Key_Up:
+            key = ListKey::Up;
+            break;
+        case Qt::Key_Down:
+            key = ListKey::Down;
+            break;
+        case Qt::Key_PageUp:
+            key = ListKey::PageUp;
+            break;
+        case Qt::Key_PageDown:
+            key = ListKey::PageDown;
+            break;
+        case Qt::Key_Home:
+            key = ListKey::Home;
+            break;
+        case Qt::Key_End:
+            key = ListKey::End;
+            break;
+        case Qt::Key_Space:
+            key = ListKey::Space;
+            break;
         default:
             QTreeView::keyPressEvent(event); // Tab and the rest leave the list as usual
             return;

@@ -19,8 +19,10 @@ namespace filelist {
 /// @return false, with the event ignored, when the source offers neither.
 bool takeAsCopy(QDropEvent* event);
 
-/// The local paths a drop holds, from its URI list; empty when it holds no file names.
-std::vector<PathString> droppedPaths(const QMimeData& data);
+/// The local paths a drop holds, from its URI list; empty when it holds no file names. Addresses
+/// of a share that name no file there go to \p refusedShares (see parseUriList()).
+std::vector<PathString> droppedPaths(const QMimeData& data,
+                                     std::vector<std::string>* refusedShares = nullptr);
 
 class FileListModel;
 
