@@ -120,8 +120,10 @@ public:
             const std::uint32_t word = share::wordToSend(was, NewAttributeWord(was, boxes));
             if (word != share::wordToSend(was, was))
                 item.set.attributes = word;
-            if (touching_ && !(was & Directory))
+            if (touching_ && !(was & Directory)) {
                 item.set.write = share::fileTimeOf(when);
+                item.set.creation = share::creationToKeep(item.before.info);
+            }
             if (!item.set.attributes && !item.set.write) {
                 finish(item, true, {});
                 continue;
@@ -187,8 +189,10 @@ public:
             if (item.set.attributes)
                 back.attributes =
                     share::wordToSend(item.before.info.attributes, item.before.info.attributes);
-            if (item.set.write)
+            if (item.set.write) {
                 back.write = item.before.info.write;
+                back.creation = item.set.creation;
+            }
             item.set = back;
             item.finished = false;
             item.sent = true;

@@ -634,6 +634,10 @@ std::uint32_t wordToSend(std::uint32_t before, std::uint32_t wanted) {
     return word ? word : Normal;
 }
 
+std::uint64_t creationToKeep(const wire::BasicInfo& before) {
+    return before.creation;
+}
+
 std::error_code nameOf(const std::string& path, wire::Bytes& name) {
     std::string server;
     for (const char c : path) {

@@ -200,6 +200,22 @@ TEST_F(Samba, ItsCreateTimeSurvivesATouchedRow) {
         EXPECT_EQ(allinfo(name, "create_time"), before) << name;
         EXPECT_EQ(attributes(name), 0x02) << name;
     }
+    // The same through the share, the time alone: Samba would show the new, earlier write time
+    // as the creation time of a file that has none stored, unless the write names it.
+    localFile("einzeln.txt");
+    localFile("im-lauf.txt");
+    using apply::Tri::Grayed;
+    const std::string single = allinfo("einzeln.txt", "create_time");
+    apply::RowFailure failure;
+    ASSERT_TRUE(apply::ApplyRow(
+        row("einzeln.txt"), {Grayed, Grayed, Grayed, Grayed}, &moment, [] {}, failure))
+        << apply::ReasonLine(failure);
+    EXPECT_EQ(allinfo("einzeln.txt", "create_time"), single);
+    const std::string inRun = allinfo("im-lauf.txt", "create_time");
+    const auto batch = apply::ShareBatch::start({{2, row("im-lauf.txt")}, {1, row("einzeln.txt")}},
+                                                {Grayed, Grayed, Grayed, Grayed}, &moment);
+    EXPECT_TRUE(batch->take(2, {}).done);
+    EXPECT_EQ(allinfo("im-lauf.txt", "create_time"), inRun);
 }
 
 // A share row as the apply run writes it: the server keeps the new word and time, and of the

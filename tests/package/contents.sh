@@ -22,10 +22,10 @@ for line in "${expected[@]}"; do
     grep -qxF -- "$line" <<<"$listing" || fail "not in the package: $line"
 done
 
-# The Qt, OpenSSL and keyring libraries come from shlibdeps; the font from our own list. Samba's
+# The Qt, OpenSSL, Kerberos and keyring libraries come from shlibdeps; the font from our own list. Samba's
 # client library is no longer one of them.
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in libqt6widgets6 libssl3 libsecret-1-0 fonts-liberation2; do
+for p in libqt6widgets6 libssl3 libgssapi-krb5-2 libsecret-1-0 fonts-liberation2; do
     [[ ", $depends," == *", $p"[\ ,]* ]] || fail "Depends lacks $p: $depends"
 done
 [[ $depends != *libsmbclient* ]] || fail "Depends still names libsmbclient: $depends"
