@@ -122,7 +122,7 @@ public:
                 item.set.attributes = word;
             if (touching_ && !(was & Directory)) {
                 item.set.write = share::fileTimeOf(when);
-                item.set.creation = share::creationToKeep(item.before.info);
+                item.set.creation = share::creationToKeep(item.before.info, item.set);
             }
             if (!item.set.attributes && !item.set.write) {
                 finish(item, true, {});

@@ -761,7 +761,7 @@ std::error_code PinnedEntry::setLastWriteTime(const LocalTime& t, std::int64_t* 
         share::Entry now;
         wire::BasicInfo set;
         set.write = share::fileTimeOf(when);
-        set.creation = share::creationToKeep(e.shareEntry.info);
+        set.creation = share::creationToKeep(e.shareEntry.info, set);
         if (auto ec = share::write(*e.onShare, set, now)) {
             e.shareStale = true;
             return ec;

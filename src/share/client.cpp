@@ -634,8 +634,8 @@ std::uint32_t wordToSend(std::uint32_t before, std::uint32_t wanted) {
     return word ? word : Normal;
 }
 
-std::uint64_t creationToKeep(const wire::BasicInfo& before) {
-    return before.creation;
+std::uint64_t creationToKeep(const wire::BasicInfo& before, const wire::BasicInfo& set) {
+    return set.attributes ? 0 : before.creation;
 }
 
 std::error_code nameOf(const std::string& path, wire::Bytes& name) {

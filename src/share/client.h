@@ -46,8 +46,9 @@ std::uint32_t wordToSend(std::uint32_t before, std::uint32_t wanted);
 
 /// The creation time a write of a new last-write time names, so that it stays as it is: a
 /// Samba server shows a file that has none stored the earliest of its other times, which a
-/// write time set into the past would move (0 leaves it to the server, where it was 0).
-std::uint64_t creationToKeep(const wire::BasicInfo& before);
+/// write time set into the past would move. 0 (the server leaves it) where the write sends a
+/// word too: Samba stores the creation time it shows with the word, before the time changes.
+std::uint64_t creationToKeep(const wire::BasicInfo& before, const wire::BasicInfo& set);
 
 /// The server's name of \p path below its share ("\" between names, UTF-16LE); EINVAL for a
 /// name with "\" or a control character, EILSEQ for one that is no UTF-8.

@@ -204,18 +204,24 @@ TEST_F(Samba, ItsCreateTimeSurvivesATouchedRow) {
     // as the creation time of a file that has none stored, unless the write names it.
     localFile("einzeln.txt");
     localFile("im-lauf.txt");
-    using apply::Tri::Grayed;
+    using apply::Tri::Grayed, apply::Tri::Checked;
     const std::string single = allinfo("einzeln.txt", "create_time");
     apply::RowFailure failure;
     ASSERT_TRUE(apply::ApplyRow(
         row("einzeln.txt"), {Grayed, Grayed, Grayed, Grayed}, &moment, [] {}, failure))
         << apply::ReasonLine(failure);
     EXPECT_EQ(allinfo("einzeln.txt", "create_time"), single);
-    const std::string inRun = allinfo("im-lauf.txt", "create_time");
-    const auto batch = apply::ShareBatch::start({{2, row("im-lauf.txt")}, {1, row("einzeln.txt")}},
-                                                {Grayed, Grayed, Grayed, Grayed}, &moment);
-    EXPECT_TRUE(batch->take(2, {}).done);
+    localFile("mit-h.txt");
+    const std::string inRun = allinfo("im-lauf.txt", "create_time"),
+                      withH = allinfo("mit-h.txt", "create_time");
+    for (const auto boxes : {apply::BoxValues{Grayed, Grayed, Grayed, Grayed},
+                             apply::BoxValues{Grayed, Grayed, Grayed, Checked}}) {
+        const auto batch = apply::ShareBatch::start(
+            {{2, row(boxes[3] == Grayed ? "im-lauf.txt" : "mit-h.txt")}}, boxes, &moment);
+        EXPECT_TRUE(batch->take(2, {}).done);
+    }
     EXPECT_EQ(allinfo("im-lauf.txt", "create_time"), inRun);
+    EXPECT_EQ(allinfo("mit-h.txt", "create_time"), withH) << "the word stores it";
 }
 
 // A share row as the apply run writes it: the server keeps the new word and time, and of the
