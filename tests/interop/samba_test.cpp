@@ -12,6 +12,7 @@
 #include "share/signin.h"
 
 #include <fcntl.h>
+#include <fstream>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -287,6 +288,12 @@ TEST_F(Samba, AShareFolderIsListedByTheServerWithoutDotNamesOrLinksOut) {
     std::sort(seen.begin(), seen.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(seen, expected);
+
+    // A folder whose listing does not fit two answers is listed to its end all the same.
+    const fs::path many = dir.folder("share/viele");
+    for (int k = 0; k < 12000; ++k)
+        std::ofstream(many / ("eine-datei-mit-einem-recht-langen-namen-" + std::to_string(k)));
+    EXPECT_EQ(expansion::CollectFolder(row("viele").native()).files.size(), 12000u);
 
     std::size_t answered = 0;
     queryEntries(
