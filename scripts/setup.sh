@@ -20,10 +20,10 @@ test)
            dpkg-dev lintian appstream xdotool
            qemu-system-x86 linux-image-amd64 busybox-static kmod cpio e2fsprogs mtools dosfstools
            exfatprogs cifs-utils dbus gnome-keyring libsecret-tools gvfs-backends gvfs-fuse
-           libglib2.0-bin fuse3 samba-ad-dc samba-ad-provision krb5-user iproute2)
+           libglib2.0-bin fuse3 libfuse3-dev samba-ad-dc samba-ad-provision krb5-user iproute2)
     ;;
 bench) pkgs+=(locales tzdata attr findutils xauth xvfb g++-mingw-w64-x86-64-posix
-              mingw-w64-x86-64-dev wine wine64 samba smbclient) ;;
+              mingw-w64-x86-64-dev wine wine64 samba smbclient fuse3 libfuse3-dev) ;;
 package) pkgs+=(dpkg-dev) ;;
 windows) pkgs+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev) ;;
 run) ;;

@@ -88,6 +88,11 @@ public:
     /// Why the entry could not be opened; every other call then returns it too.
     std::error_code error() const { return error_; }
 
+    /// Whether each call on the entry waits for a network or a FUSE daemon (SMB, NFS, sshfs …):
+    /// where many of them are worth having in flight together.
+    /// @note Windows: always false so far.
+    bool remote() const;
+
     /// The attribute word and the last-write time as they are now.
     std::error_code query(EntryState& out) const;
 
@@ -122,7 +127,8 @@ private:
 std::error_code queryEntry(const fs::path& p, EntryState& out);
 
 /// queryEntry for many entries, in as few round trips as the platform allows: the entries of one
-/// folder on a share are read from one listing of that folder, not one by one. \p pathOf gives
+/// folder on a share are read from one listing of that folder, not one by one, and on Linux the
+/// entries on a network or FUSE mount by many threads at once. \p pathOf gives
 /// the path of each index below \p count; \p result gets each index once, in any order.
 void queryEntries(
     std::size_t count, const std::function<fs::path(std::size_t)>& pathOf,

@@ -272,6 +272,11 @@ PinnedEntry::PinnedEntry(const fs::path& p) : impl_(std::make_unique<Impl>()) {
 
 PinnedEntry::~PinnedEntry() = default;
 
+// Windows reads its rows one at a time still, on a mapped drive too.
+bool PinnedEntry::remote() const {
+    return false;
+}
+
 std::error_code PinnedEntry::query(EntryState& out) const {
     if (error_)
         return error_;

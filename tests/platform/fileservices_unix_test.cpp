@@ -7,8 +7,12 @@
 #include <fstream>
 
 #include <fcntl.h>
+#include <map>
+
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 
 namespace platform {
@@ -336,6 +340,90 @@ TEST(UnixOtherUser, RefusedUnchangedUnlessTheOwner) {
     EXPECT_EQ(scratch::rawTimes(foreign).write, foreignTime);
     EXPECT_EQ(storedValue(open), longValue);
     EXPECT_EQ(storedWord(own), H);
+}
+
+} // namespace
+
+namespace {
+
+// A folder seen through slowfs: every call held 10 ms, the kernel's caches off, as on a
+// network mount the client may not cache. Ends with the mount.
+class SlowMount {
+public:
+    explicit SlowMount(const fs::path& backing, const fs::path& at) : at_(at) {
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::freopen("/dev/null", "w", stderr); // libfuse's notes on its own defaults
+            ::execl(DATEIMARK_SLOWFS, "slowfs", backing.c_str(), at.c_str(), "10", "-f", "-o",
+                    "attr_timeout=0,entry_timeout=0,negative_timeout=0,max_threads=64",
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        for (int i = 0; i < 250 && !mounted(); ++i)
+            ::usleep(20'000);
+    }
+    ~SlowMount() {
+        std::system(("fusermount3 -u " + at_.native() + " 2>/dev/null").c_str());
+        ::waitpid(pid_, nullptr, 0);
+    }
+    bool mounted() const {
+        struct statfs info {};
+        return ::statfs(at_.c_str(), &info) == 0 && info.f_type == 0x65735546;
+    }
+    // The calls since the last time asked, by kind ("most": the most held at once).
+    std::map<std::string, long> calls() const {
+        std::ifstream in(at_ / ".calls");
+        std::map<std::string, long> counts;
+        std::string name;
+        long n = 0;
+        while (in >> name >> n)
+            counts[name] = n;
+        return counts;
+    }
+
+private:
+    fs::path at_;
+    pid_t pid_ = -1;
+};
+
+// A check over rows on a network mount reads them with many calls in flight, and reads what one
+// by one would: every row's word and time, also of rows that are gone.
+TEST(NetworkMount, RowsAreReadManyAtOnceAsOneByOneWould) {
+    if (::access("/dev/fuse", R_OK | W_OK) != 0 || std::system("command -v fusermount3 >/dev/null"))
+        GTEST_SKIP() << "no /dev/fuse or fusermount3 here";
+    scratch::Folder dir;
+    const fs::path backing = dir.folder("daten"), at = dir.folder("netz");
+    std::vector<fs::path> names;
+    for (int k = 0; k < 120; ++k) {
+        const std::string name = "o" + std::to_string(k % 4) + "/f" + std::to_string(k);
+        dir.folder("daten/o" + std::to_string(k % 4));
+        ASSERT_FALSE(writeAttributes(dir.file("daten/" + name), k % 3 ? H : S | A));
+        names.push_back(name);
+    }
+    names.push_back("o1/weg");
+    const SlowMount mount(backing, at);
+    ASSERT_TRUE(mount.mounted());
+    mount.calls();
+    std::vector<std::pair<std::error_code, EntryState>> read(names.size());
+    queryEntries(
+        names.size(), [&](std::size_t i) { return at / names[i]; },
+        [&](std::size_t i, std::error_code ec, const EntryState& s) {
+            read[i] = {ec, s};
+        });
+    const auto calls = mount.calls();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EntryState direct;
+        const auto ec = queryEntry(backing / names[i], direct);
+        EXPECT_EQ(read[i].first, ec) << names[i];
+        EXPECT_EQ(read[i].second.attributes, ec ? 0 : direct.attributes) << names[i];
+        EXPECT_EQ(read[i].second.lastWrite, ec ? 0 : direct.lastWrite) << names[i];
+    }
+    EXPECT_GE(calls.at("most"), 8) << "the calls wait for each other";
+    // A row costs its name's lookups, its attributes and its stored word: nothing twice.
+    long all = 0;
+    for (const auto& [kind, n] : calls)
+        all += kind == "most" ? 0 : n;
+    EXPECT_LE(all, 4 * long(names.size()));
 }
 
 } // namespace
