@@ -5,7 +5,7 @@
 // same run straight to smbd, and smbclient's setmode over a sample, scaled. Needs root (the
 // private smbd) and the packages samba and smbclient; says so and ends otherwise.
 #include "apply/attributeword.h"
-#include "apply/sharebatch.h"
+#include "apply/rowbatch.h"
 #include "filelist/folderexpansion.h"
 #include "platform/fileservices.h"
 #include "share/client.h"
@@ -265,7 +265,7 @@ int main() {
             std::vector<std::pair<std::size_t, fs::path>> sample;
             for (std::size_t i = 0; i < rows.size(); ++i)
                 sample.emplace_back(i, rows[i]);
-            const auto batch = apply::ShareBatch::start(sample, boxes, &moment);
+            const auto batch = apply::RowBatch::onShares(sample, boxes, &moment);
             for (const auto& [row, path] : sample) {
                 const auto r = batch->take(row, {});
                 if (!r.done && f.failed++ < 6)

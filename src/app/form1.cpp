@@ -2,7 +2,7 @@
 
 #include "app/shellopen.h"
 #include "apply/attributeword.h"
-#include "apply/sharebatch.h"
+#include "apply/rowbatch.h"
 #include "filelist/folderexpansion.h"
 #include "info/maker.h"
 #include "info/programfolder.h"
@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <numeric>
 #include <type_traits>
+#include <unordered_map>
 
 namespace app {
 
@@ -533,24 +534,46 @@ void Form1::SetNewAttributes() {
     lastRepaint_ = {};
     share::signin::forgetCancelled();
 
-    // The marked rows on shares go to worker processes at once; the loop below takes their
-    // results in its own order, so a failure asks at its row as for any other.
-    std::unique_ptr<apply::ShareBatch> batch;
+    // The marked rows on shares, and those on network mounts, are written many at a time ahead
+    // of the loop below, which takes their results in its own order, so a failure asks at its
+    // row as for any other.
     const auto onShare = [](const auto& path) { // generic: Windows paths are no share rows
         if constexpr (std::is_same_v<filelist::PathString, std::string>)
             return share::isShare(path);
         return false;
     };
-    std::vector<std::pair<std::size_t, std::filesystem::path>> shareRows;
-    for (std::size_t i = n; i >= 1; --i)
-        if (rows_.at(i - 1).marked && onShare(rows_.at(i - 1).path))
-            shareRows.emplace_back(i, rows_.at(i - 1).path);
-    if (shareRows.size() > 1) {
-        // While the workers write, the window takes events: it repaints, moves, and "&Ende"
-        // ends the run and the program. Nothing else may change the rows meanwhile.
+    apply::RowBatch::Rows shareRows, mountRows;
+    std::vector<bool> onMount(n + 1, false);
+    std::unordered_map<filelist::PathString, bool> remoteFolders; // by the folder's first row
+    for (std::size_t i = n; i >= 1; --i) {
+        const filelist::Row& row = rows_.at(i - 1);
+        if (!row.marked)
+            continue;
+        const std::filesystem::path path(row.path);
+        if (onShare(row.path)) {
+            shareRows.emplace_back(i, path);
+            continue;
+        }
+        const auto [folder, first] = remoteFolders.try_emplace(path.parent_path().native(), false);
+        if (first)
+            folder->second = platform::PinnedEntry(path).remote();
+        if (folder->second) {
+            mountRows.emplace_back(i, path);
+            onMount[i] = true;
+        }
+    }
+    std::unique_ptr<apply::RowBatch> batch, pool;
+    if (shareRows.size() > 1)
+        batch = apply::RowBatch::onShares(shareRows, boxes, touching ? &moment : nullptr);
+    if (mountRows.size() > 1)
+        pool = apply::RowBatch::onNetworkMounts(mountRows, boxes, touching ? &moment : nullptr);
+    else
+        std::fill(onMount.begin(), onMount.end(), false);
+    if (batch || pool) {
+        // While they write, the window takes events: it repaints, moves, and "&Ende" ends the
+        // run and the program. Nothing else may change the rows meanwhile.
         running_ = true;
         setControlsDuringRun(false);
-        batch = apply::ShareBatch::start(shareRows, boxes, touching ? &moment : nullptr);
     }
 
     bool aborted = false;
@@ -565,15 +588,20 @@ void Form1::SetNewAttributes() {
         apply::RowFailure failure;
         const auto announce = [&] { UserInfo("Attribute werden übertragen: " + shown(row.path)); };
         bool done = false;
-        if (batch && onShare(row.path)) {
+        apply::RowBatch* from = batch && onShare(row.path) ? batch.get()
+                                : pool && onMount[i]       ? pool.get()
+                                                           : nullptr;
+        if (from) {
             announce();
-            auto result = batch->take(i, [&] {
+            auto result = from->take(i, [&] {
                 showProgress(false);
                 toolkit_.yield();
                 return !ending_;
             });
             if (ending_) {
-                batch->abandon();
+                for (auto* b : {batch.get(), pool.get()})
+                    if (b)
+                        b->abandon();
                 break;
             }
             done = result.done;
@@ -592,8 +620,9 @@ void Form1::SetNewAttributes() {
                                  platform::displayText(path) + "\r\rGrund:\r" +
                                  apply::ReasonLine(failure) + "\r\rMöchten Sie fortsetzen?";
         if (toolkit_.messageBox(text, MessageStyle::YesNoStop, ProgramTitle) == MessageAnswer::No) {
-            // Rows above that the workers had written already are put back as they were.
-            const int left = batch ? batch->stopAndUndoAbove(i) : 0;
+            // Rows above that were written ahead already are put back as they were.
+            const int left =
+                (batch ? batch->stopAndUndoAbove(i) : 0) + (pool ? pool->stopAndUndoAbove(i) : 0);
             UserInfo(left == 0 ? std::string("Abgebrochen")
                                : "Abgebrochen (" + std::to_string(left) +
                                      (left == 1 ? " Eintrag" : " Einträge") +

@@ -1,4 +1,4 @@
-#include "apply/sharebatch.h"
+#include "apply/rowbatch.h"
 
 #include "share/address.h"
 #include "share/client.h"
@@ -53,10 +53,10 @@ struct Item {
     bool finished = false;
     share::Entry before;
     wire::BasicInfo set;
-    ShareBatch::Result result;
+    RowBatch::Result result;
 };
 
-class Batch : public ShareBatch {
+class Batch : public RowBatch {
 public:
     Batch(const std::vector<std::pair<std::size_t, std::filesystem::path>>& rows,
           const BoxValues& boxes, const platform::LocalTime* moment)
@@ -315,9 +315,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<ShareBatch>
-ShareBatch::start(const std::vector<std::pair<std::size_t, std::filesystem::path>>& rows,
-                  const BoxValues& boxes, const platform::LocalTime* moment) {
+std::unique_ptr<RowBatch> RowBatch::onShares(const Rows& rows, const BoxValues& boxes,
+                                             const platform::LocalTime* moment) {
     return std::make_unique<Batch>(rows, boxes, moment);
 }
 

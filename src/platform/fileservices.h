@@ -53,7 +53,8 @@ std::error_code make_error_code(Refusal r);
 /// What the situation check reads of an entry, in as few system calls as the platform allows.
 struct EntryState {
     std::uint32_t attributes = 0;
-    std::int64_t lastWrite = 0; ///< seconds since 1970-01-01 UTC
+    std::int64_t lastWrite = 0;      ///< seconds since 1970-01-01 UTC
+    std::int32_t lastWriteNanos = 0; ///< the rest of the second, where PinnedEntry read it
 };
 
 /// A local wall-clock moment, whole seconds.
@@ -115,6 +116,10 @@ public:
     /// would have made of it. A date that does not exist (31.02.) is EINVAL /
     /// ERROR_INVALID_PARAMETER.
     std::error_code setLastWriteTime(const LocalTime& t, std::int64_t* kept = nullptr);
+
+    /// Puts the last-write time back to \p old's, to the nanosecond the file system keeps (an
+    /// undo: \p old is what query() read before a change).
+    std::error_code restoreLastWrite(const EntryState& old);
 
     struct Impl; ///< per system
 

@@ -61,7 +61,8 @@ constexpr std::uint32_t WireNormal = 0x80;    // FILE_ATTRIBUTE_NORMAL: no bit a
 
 // What the list shows of an entry on a share.
 EntryState stateOf(const wire::BasicInfo& info) {
-    return {info.attributes & ~WireNormal, share::unixSecondsOf(info.write)};
+    return {info.attributes & ~WireNormal, share::unixSecondsOf(info.write),
+            std::int32_t(info.write % 10'000'000 * 100)};
 }
 
 bool noUserXattrs(int code) {
@@ -736,6 +737,7 @@ std::error_code PinnedEntry::query(EntryState& out) const {
     if (auto ec = e.fresh())
         return ec;
     out.lastWrite = e.st.st_mtim.tv_sec;
+    out.lastWriteNanos = static_cast<std::int32_t>(e.st.st_mtim.tv_nsec);
     if (e.facts.store == Store::Fat || e.facts.store == Store::Cifs)
         return fsstores::readWord(nativeOf(e.facts.store), e.fd.get(), e.st, out.attributes);
     std::uint32_t stored = 0;
@@ -817,6 +819,23 @@ std::error_code PinnedEntry::setLastWriteTime(const LocalTime& t, std::int64_t* 
         return make_error_code(Refusal::TimeNotKept);
     }
     return {};
+}
+
+std::error_code PinnedEntry::restoreLastWrite(const EntryState& old) {
+    if (error_)
+        return error_;
+    Impl& e = *impl_;
+    if (e.onShare) {
+        share::Entry now;
+        wire::BasicInfo set;
+        set.write = share::fileTimeOf(old.lastWrite) + std::uint64_t(old.lastWriteNanos / 100);
+        e.shareStale = true;
+        return share::write(*e.onShare, set, now);
+    }
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {old.lastWrite, old.lastWriteNanos}};
+    e.stale = true;
+    return ::utimensat(AT_FDCWD, e.procName.data(), times, 0) == 0 ? std::error_code()
+                                                                   : e.failure();
 }
 
 namespace {

@@ -287,6 +287,8 @@ std::error_code PinnedEntry::query(EntryState& out) const {
     const FILETIME written{static_cast<DWORD>(info.LastWriteTime.QuadPart),
                            static_cast<DWORD>(info.LastWriteTime.QuadPart >> 32)};
     out.lastWrite = secondsOf(written);
+    out.lastWriteNanos = static_cast<std::int32_t>(
+        (static_cast<ULONGLONG>(info.LastWriteTime.QuadPart) % 10'000'000ULL) * 100);
     return {};
 }
 
@@ -369,6 +371,15 @@ std::error_code PinnedEntry::setLastWriteTime(const LocalTime& t, std::int64_t* 
         return make_error_code(Refusal::TimeNotKept);
     }
     return {};
+}
+
+std::error_code PinnedEntry::restoreLastWrite(const EntryState& old) {
+    if (error_)
+        return error_;
+    const ULONGLONG ticks = static_cast<ULONGLONG>(old.lastWrite + 11644473600LL) * 10'000'000ULL +
+                            static_cast<ULONGLONG>(old.lastWriteNanos / 100);
+    const FILETIME when{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    return SetFileTime(impl_->h, nullptr, nullptr, &when) ? std::error_code() : lastError();
 }
 
 std::error_code queryEntry(const fs::path& p, EntryState& out) {

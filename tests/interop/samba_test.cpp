@@ -2,7 +2,7 @@
 #include "platform/fileservices.h"
 
 #include "apply/attributeword.h"
-#include "apply/sharebatch.h"
+#include "apply/rowbatch.h"
 #include "filelist/folderexpansion.h"
 #include "filelist/urilist.h"
 #include "interop/interop.h"
@@ -217,7 +217,7 @@ TEST_F(Samba, ItsCreateTimeSurvivesATouchedRow) {
                       withH = allinfo("mit-h.txt", "create_time");
     for (const auto boxes : {apply::BoxValues{Grayed, Grayed, Grayed, Grayed},
                              apply::BoxValues{Grayed, Grayed, Grayed, Checked}}) {
-        const auto batch = apply::ShareBatch::start(
+        const auto batch = apply::RowBatch::onShares(
             {{2, row(boxes[3] == Grayed ? "im-lauf.txt" : "mit-h.txt")}}, boxes, &moment);
         EXPECT_TRUE(batch->take(2, {}).done);
     }
@@ -374,7 +374,7 @@ TEST_F(Samba, ACancelledSignInSkipsTheSharesRowsWithoutAskingAgain) {
     share::signin::setAsker([](const share::signin::Question&) {
         return std::optional<share::signin::Answer>({"root", "", "pw", false});
     });
-    const auto batch = apply::ShareBatch::start(
+    const auto batch = apply::RowBatch::onShares(
         {{2, row("a.txt", "geheim")}, {1, row("b.txt", "geheim")}},
         {apply::Tri::Grayed, apply::Tri::Grayed, apply::Tri::Grayed, apply::Tri::Checked}, nullptr);
     for (const std::size_t k : {2, 1}) {
@@ -415,7 +415,7 @@ TEST_F(Samba, AfterNoAtAShareRowNoRowAboveItStaysChanged) {
     ASSERT_EQ(::chown((share / "f10.txt").c_str(), 0, 0), 0); // not the guest's: refused
     using apply::Tri::Grayed, apply::Tri::Checked;
     const LocalTime moment{12, 0, 0, 15, 1, 2021};
-    const auto batch = apply::ShareBatch::start(rows, {Grayed, Grayed, Grayed, Checked}, &moment);
+    const auto batch = apply::RowBatch::onShares(rows, {Grayed, Grayed, Grayed, Checked}, &moment);
     ASSERT_TRUE(batch);
     for (const auto& [k, path] : rows) {
         const auto result = batch->take(k, {});
@@ -477,7 +477,7 @@ TEST_F(Samba, AWriteKeepsEveryTimeItWasNotAskedToChange) {
         EXPECT_EQ(attributes(name) & 0x22, 0x22) << name;
     }
     const LocalTime moment{12, 0, 0, 15, 1, 2021};
-    const auto batch = apply::ShareBatch::start(rows, {Grayed, Grayed, Grayed, Checked}, &moment);
+    const auto batch = apply::RowBatch::onShares(rows, {Grayed, Grayed, Grayed, Checked}, &moment);
     for (auto it = rows.rbegin(); it != rows.rend(); ++it)
         EXPECT_TRUE(batch->take(it->first, {}).done) << it->second;
     for (const char* name : {"lauf1.txt", "lauf2.txt"}) {
@@ -593,7 +593,7 @@ TEST_F(Samba, AServerThatWentAwayFailsTheRowsItHad) {
     localFile("a.txt");
     EntryState state;
     ASSERT_FALSE(queryEntry(row("a.txt"), state));
-    const auto batch = apply::ShareBatch::start(
+    const auto batch = apply::RowBatch::onShares(
         rows, {apply::Tri::Grayed, apply::Tri::Grayed, apply::Tri::Grayed, apply::Tri::Checked},
         nullptr);
     for (const auto& [k, path] : rows) {

@@ -2,6 +2,7 @@
 #include "apply/attributeword.h"
 #include "platform/dosattrib.h"
 #include "platform/scratch.h"
+#include "support/slowmount.h"
 #include "support/syscallfaults.h"
 
 #include <fstream>
@@ -346,50 +347,10 @@ TEST(UnixOtherUser, RefusedUnchangedUnlessTheOwner) {
 
 namespace {
 
-// A folder seen through slowfs: every call held 10 ms, the kernel's caches off, as on a
-// network mount the client may not cache. Ends with the mount.
-class SlowMount {
-public:
-    explicit SlowMount(const fs::path& backing, const fs::path& at) : at_(at) {
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::freopen("/dev/null", "w", stderr); // libfuse's notes on its own defaults
-            ::execl(DATEIMARK_SLOWFS, "slowfs", backing.c_str(), at.c_str(), "10", "-f", "-o",
-                    "attr_timeout=0,entry_timeout=0,negative_timeout=0,max_threads=64",
-                    static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        for (int i = 0; i < 250 && !mounted(); ++i)
-            ::usleep(20'000);
-    }
-    ~SlowMount() {
-        std::system(("fusermount3 -u " + at_.native() + " 2>/dev/null").c_str());
-        ::waitpid(pid_, nullptr, 0);
-    }
-    bool mounted() const {
-        struct statfs info {};
-        return ::statfs(at_.c_str(), &info) == 0 && info.f_type == 0x65735546;
-    }
-    // The calls since the last time asked, by kind ("most": the most held at once).
-    std::map<std::string, long> calls() const {
-        std::ifstream in(at_ / ".calls");
-        std::map<std::string, long> counts;
-        std::string name;
-        long n = 0;
-        while (in >> name >> n)
-            counts[name] = n;
-        return counts;
-    }
-
-private:
-    fs::path at_;
-    pid_t pid_ = -1;
-};
-
 // A check over rows on a network mount reads them with many calls in flight, and reads what one
 // by one would: every row's word and time, also of rows that are gone.
 TEST(NetworkMount, RowsAreReadManyAtOnceAsOneByOneWould) {
-    if (::access("/dev/fuse", R_OK | W_OK) != 0 || std::system("command -v fusermount3 >/dev/null"))
+    if (!scratch::canMountSlowly())
         GTEST_SKIP() << "no /dev/fuse or fusermount3 here";
     scratch::Folder dir;
     const fs::path backing = dir.folder("daten"), at = dir.folder("netz");
@@ -401,7 +362,7 @@ TEST(NetworkMount, RowsAreReadManyAtOnceAsOneByOneWould) {
         names.push_back(name);
     }
     names.push_back("o1/weg");
-    const SlowMount mount(backing, at);
+    const scratch::SlowMount mount(backing, at);
     ASSERT_TRUE(mount.mounted());
     mount.calls();
     std::vector<std::pair<std::error_code, EntryState>> read(names.size());
