@@ -10,8 +10,7 @@ constexpr std::array<std::uint32_t, 4> BoxBits{platform::attr::ReadOnly, platfor
                                                platform::attr::System, platform::attr::Hidden};
 
 constexpr std::uint32_t NotWritten = platform::attr::Directory | platform::attr::Compressed;
-constexpr std::uint32_t Classic = platform::attr::ReadOnly | platform::attr::Archive |
-                                  platform::attr::System | platform::attr::Hidden;
+using platform::attr::Classic;
 
 // The letters of the classic bits of \p word, as the list shows them.
 std::string letters(std::uint32_t word) {

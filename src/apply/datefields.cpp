@@ -8,7 +8,6 @@
 
 namespace datefields {
 
-
 int DaysInMonth(int month, int year) {
     switch (month) {
     case 4:

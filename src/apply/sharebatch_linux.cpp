@@ -16,9 +16,7 @@ namespace {
 namespace wire = share::wire;
 using platform::attr::Directory;
 
-constexpr std::uint32_t Classic = platform::attr::ReadOnly | platform::attr::Hidden |
-                                  platform::attr::System | platform::attr::Archive;
-constexpr std::uint32_t Normal = 0x80;
+using platform::attr::Classic, platform::attr::Normal;
 // Rows sent ahead of the one the run waits for: enough to hide the round trips, few enough
 // that "Nein" leaves little to put back.
 constexpr std::size_t Window = 1024;

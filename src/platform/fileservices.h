@@ -27,6 +27,10 @@ inline constexpr std::uint32_t System = 4;
 inline constexpr std::uint32_t Directory = 16;
 inline constexpr std::uint32_t Archive = 32;
 inline constexpr std::uint32_t Compressed = 2048;
+/// R, H, S and A: the bits the program sets and clears.
+inline constexpr std::uint32_t Classic = ReadOnly | Hidden | System | Archive;
+/// FILE_ATTRIBUTE_NORMAL: "no bit at all" where a word of 0 would mean "leave it as it is".
+inline constexpr std::uint32_t Normal = 0x80;
 } // namespace attr
 
 /// Refusals of our own, for which the system has no words: an error code enum of their own.

@@ -42,8 +42,7 @@ namespace {
 
 constexpr const char* DosAttribName = "user.DOSATTRIB";
 constexpr const char* NtfsAttribName = "system.ntfs_attrib";
-constexpr std::uint32_t ChangeableOnNtfs =
-    attr::ReadOnly | attr::Hidden | attr::System | attr::Archive;
+constexpr std::uint32_t ChangeableOnNtfs = attr::Classic;
 
 std::error_code lastError() {
     return {errno, std::generic_category()};
@@ -57,11 +56,10 @@ namespace wire = share::wire;
 // 32 hide it about as well as more do.
 constexpr std::size_t PoolThreads = 32;
 constexpr std::uint32_t ReparsePoint = 0x400; // links and junctions on a share: never entered
-constexpr std::uint32_t WireNormal = 0x80;    // FILE_ATTRIBUTE_NORMAL: no bit at all
 
 // What the list shows of an entry on a share.
 EntryState stateOf(const wire::BasicInfo& info) {
-    return {info.attributes & ~WireNormal, share::unixSecondsOf(info.write),
+    return {info.attributes & ~attr::Normal, share::unixSecondsOf(info.write),
             std::int32_t(info.write % 10'000'000 * 100)};
 }
 
@@ -488,7 +486,7 @@ std::uint32_t composeWord(std::uint32_t stored, const struct stat& st) {
     return word;
 }
 
-constexpr std::uint32_t Changeable = attr::ReadOnly | attr::Hidden | attr::System | attr::Archive;
+constexpr std::uint32_t Changeable = attr::Classic;
 
 std::error_code writeDosWord(PinnedEntry::Impl& e, std::uint32_t word);
 

@@ -17,9 +17,8 @@ namespace platform::fsstores {
 
 namespace {
 
-constexpr std::uint32_t Changeable = attr::ReadOnly | attr::Hidden | attr::System | attr::Archive;
-// What an SMB server reads as "no attribute at all"; a word of 0 means "leave it as it is".
-constexpr std::uint32_t Normal = 0x80;
+constexpr std::uint32_t Changeable = attr::Classic;
+using attr::Normal;
 constexpr const char* CifsAttribName = "user.cifs.dosattrib";
 
 std::error_code lastError() {

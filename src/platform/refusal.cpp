@@ -67,9 +67,12 @@ public:
         case Refusal::NotKept:
         case Refusal::DfsLink:
             return std::errc::not_supported;
-        default:
+        case Refusal::ChangedFolder:
+        case Refusal::NoProc:
             return std::errc::no_such_file_or_directory;
         }
+        // A number that names no refusal of ours: nothing a caller could take for "not found".
+        return std::error_condition(r, *this);
     }
 };
 

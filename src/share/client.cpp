@@ -27,9 +27,7 @@ namespace {
 using wire::Command;
 namespace st = wire::status;
 
-constexpr std::uint32_t Classic = platform::attr::ReadOnly | platform::attr::Hidden |
-                                  platform::attr::System | platform::attr::Archive;
-constexpr std::uint32_t Normal = 0x80;
+using platform::attr::Classic, platform::attr::Normal;
 constexpr std::uint64_t EpochDifference = 11644473600ULL; // 1601 to 1970, in seconds
 constexpr std::uint32_t ListingBuffer = 1 << 20;
 
