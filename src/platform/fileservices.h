@@ -137,7 +137,7 @@ std::error_code queryEntry(const fs::path& p, EntryState& out);
 
 /// queryEntry for many entries, in as few round trips as the platform allows: the entries of one
 /// folder on a share are read from one listing of that folder, not one by one, and on Linux the
-/// entries on a network or FUSE mount by many threads at once. \p pathOf gives
+/// entries on a network or FUSE mount by many threads at once, the others by one a core. \p pathOf gives
 /// the path of each index below \p count; \p result gets each index once, in any order.
 void queryEntries(
     std::size_t count, const std::function<fs::path(std::size_t)>& pathOf,
