@@ -269,8 +269,7 @@ private:
                 (now.info.attributes & Classic) == (item.before.info.attributes & Classic) &&
                 now.info.write == item.before.info.write;
             if (unchanged && !wanted(now.info, item.set)) {
-                item.sent = false;
-                finish(item, false, ec);
+                finish(item, false, ec); // still sent: the undo puts it back all the same
                 return;
             }
             ec = {};

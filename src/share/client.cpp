@@ -177,7 +177,7 @@ crypto::Bytes label(const char* text) {
 
 // Negotiates, signs in with \p c, and sets up signing and encryption as the server allows.
 std::error_code setUp(const Address& a, const Credential& c, std::shared_ptr<Session>& out,
-                      std::uint32_t& refused) {
+                      std::uint32_t& refused, std::uint64_t previous = 0) {
     auto s = std::make_shared<Session>();
     s->host = hostOf(a);
     s->port = a.port ? a.port : 445;
@@ -221,8 +221,8 @@ std::error_code setUp(const Address& a, const Credential& c, std::shared_ptr<Ses
     // NTLM in SPNEGO: NEGOTIATE, CHALLENGE, AUTHENTICATE.
     Protection p;
     const auto leg = [&](const wire::Bytes& token) -> std::error_code {
-        if (auto e = conn.call({{Command::SessionSetup, wire::sessionSetup(1, token)}}, false, r,
-                               requestTimeout(), &sent))
+        if (auto e = conn.call({{Command::SessionSetup, wire::sessionSetup(1, token, previous)}},
+                               false, r, requestTimeout(), &sent))
             return e;
         if (v311)
             crypto::preauthUpdate(preauth, sent);
@@ -431,7 +431,13 @@ std::error_code resolve(const Address& a, Target& t) {
                  answer->remember};
         }
         std::shared_ptr<Session> s;
-        std::error_code ec = setUp(a, c, s, refused);
+        // The same sign-in on a connection that broke: its old session goes first.
+        const auto old = reg.sessions.find(sessionKey(a, c));
+        const std::uint64_t previous =
+            old != reg.sessions.end() && !old->second->connection->alive()
+                ? old->second->protection.sessionId
+                : 0;
+        std::error_code ec = setUp(a, c, s, refused, previous);
         std::uint32_t tree = 0;
         if (!ec)
             ec = connectTree(*s, a, tree, refused);

@@ -61,6 +61,7 @@ struct Queued {
     Connection::Done done;
     std::chrono::milliseconds timeout{0};
     wire::Bytes* sent = nullptr;
+    Clock::time_point deadline = Clock::now() + timeout; // also while it waits for credits
 };
 
 } // namespace
@@ -155,6 +156,15 @@ struct Connection::Impl {
                     q.done(ec, none);
             }
         waiting.clear();
+    }
+
+    // Fails the first waiting chain, unsent.
+    void refuse(Queued& q, int code) {
+        Queued gone = std::move(q);
+        waiting.pop_front();
+        std::vector<Reply> none;
+        if (gone.done)
+            gone.done(errorOf(code), none);
     }
 
     // Frames a chain whose credits are in hand; false where they are not (yet).
@@ -342,8 +352,14 @@ struct Connection::Impl {
             }
             while (!waiting.empty() && send(waiting.front()))
                 waiting.pop_front();
+            // With nothing in flight no answer will grant more credits: a chain that needs more
+            // than the server gave fails rather than waits for ever.
+            if (!waiting.empty() && pending.empty())
+                refuse(waiting.front(), ENOBUFS);
             // The nearest deadline bounds the wait.
             auto now = Clock::now();
+            while (!waiting.empty() && waiting.front().deadline <= now)
+                refuse(waiting.front(), ETIMEDOUT);
             for (auto it = pending.begin(); it != pending.end();) {
                 if ((*it)->deadline <= now) {
                     const auto p = *it;
@@ -354,6 +370,11 @@ struct Connection::Impl {
                 }
             }
             int wait = -1;
+            if (!waiting.empty())
+                wait = int(std::chrono::duration_cast<std::chrono::milliseconds>(
+                               waiting.front().deadline - now)
+                               .count() +
+                           1);
             for (const auto& p : pending) {
                 const auto ms =
                     std::chrono::duration_cast<std::chrono::milliseconds>(p->deadline - now)

@@ -312,7 +312,7 @@ Bytes negotiate(const NegotiateRequest& r) {
     return b;
 }
 
-Bytes sessionSetup(std::uint8_t securityMode, Span securityBuffer) {
+Bytes sessionSetup(std::uint8_t securityMode, Span securityBuffer, std::uint64_t previous) {
     Bytes b;
     put16(b, 25);
     b.push_back(0);
@@ -321,7 +321,7 @@ Bytes sessionSetup(std::uint8_t securityMode, Span securityBuffer) {
     put32(b, 0);
     put16(b, std::uint16_t(HeaderSize + 24));
     put16(b, std::uint16_t(securityBuffer.size()));
-    put64(b, 0);
+    put64(b, previous);
     putBytes(b, securityBuffer);
     if (securityBuffer.empty())
         b.push_back(0);

@@ -129,7 +129,10 @@ struct NegotiateRequest {
     std::vector<std::uint16_t> signingAlgorithms; ///< 3.1.1: 0 HMAC-SHA256, 1 AES-CMAC, 2 AES-GMAC
 };
 Bytes negotiate(const NegotiateRequest& r);
-Bytes sessionSetup(std::uint8_t securityMode, Span securityBuffer);
+/// SESSION_SETUP; \p previous names the session of a connection that broke, which the server
+/// then ends before it answers (a request of it still in the server's hands is done or dropped
+/// by then, never later).
+Bytes sessionSetup(std::uint8_t securityMode, Span securityBuffer, std::uint64_t previous = 0);
 Bytes treeConnect(std::string_view uncPathUtf16le);
 Bytes logoff();
 Bytes echo();

@@ -510,6 +510,11 @@ TEST_F(Samba, ALinkLoopOnTheShareIsNotEntered) {
 TEST_F(Samba, AnAnswerLostOnTheWayIsSettledByReadingTheEntryBack) {
     using Mode = interop::LossyProxy::Mode;
     share::setRequestTimeout(std::chrono::milliseconds(700));
+    // Signed in with a password: the new session names the one that broke, and the server ends
+    // that first, so a request of it still in the server's hands is done or dropped by then.
+    share::signin::setAsker([](const share::signin::Question&) {
+        return std::optional<share::signin::Answer>({"root", "", "pw", false});
+    });
     interop::LossyProxy proxy(port);
     const struct {
         const char* name;
@@ -521,9 +526,9 @@ TEST_F(Samba, AnAnswerLostOnTheWayIsSettledByReadingTheEntryBack) {
         {"verloren.txt", Mode::CutBeforeRequest, false},
     };
     for (const auto& c : cases) {
-        localFile(c.name);
+        const fs::path f = dir.file(fs::path("geheim") / c.name, "a");
         const auto at =
-            *share::fromRow("smb://127.0.0.1:" + std::to_string(proxy.port) + "/share/" + c.name);
+            *share::fromRow("smb://127.0.0.1:" + std::to_string(proxy.port) + "/geheim/" + c.name);
         share::Entry e;
         ASSERT_FALSE(share::stat(at, e)) << c.name; // a connection through the proxy
         proxy.set(c.mode);
@@ -532,7 +537,7 @@ TEST_F(Samba, AnAnswerLostOnTheWayIsSettledByReadingTheEntryBack) {
         const auto ec = share::write(at, set, e);
         proxy.set(Mode::Pass);
         EXPECT_EQ(!ec, c.written) << c.name << ": " << ec.message();
-        EXPECT_EQ(attributes(c.name) & 0x2, c.written ? 0x2 : 0) << c.name;
+        EXPECT_EQ(wordOf(f) & attr::Hidden, c.written ? attr::Hidden : 0) << c.name;
     }
     share::setRequestTimeout(std::chrono::milliseconds(5000));
 }
