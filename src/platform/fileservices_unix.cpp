@@ -164,15 +164,11 @@ std::error_code PinnedEntry::writeAttributes(std::uint32_t word) {
         return error_;
     Impl& e = *impl_;
     if (e.onShare) {
-        share::Entry now;
         wire::BasicInfo set;
         set.attributes = share::wordToSend(e.shareEntry.info.attributes, word);
-        const auto ec = share::write(*e.onShare, set, now);
-        e.shareStale = bool(ec);
-        if (ec)
+        if (auto ec = e.writeShare(set))
             return ec;
-        e.shareEntry = now;
-        return (now.info.attributes & attr::Classic) == (set.attributes & attr::Classic)
+        return (e.shareEntry.info.attributes & attr::Classic) == (set.attributes & attr::Classic)
                    ? std::error_code()
                    : make_error_code(Refusal::NotKept);
     }
@@ -198,19 +194,15 @@ std::error_code PinnedEntry::setLastWriteTime(const LocalTime& t, std::int64_t* 
         return ec;
     Impl& e = *impl_;
     if (e.onShare) {
-        share::Entry now;
         wire::BasicInfo set;
         set.write = share::fileTimeOf(when);
         set.creation = share::creationToKeep(e.shareEntry.info, set);
-        if (auto ec = share::write(*e.onShare, set, now)) {
-            e.shareStale = true;
+        if (auto ec = e.writeShare(set))
             return ec;
-        }
-        e.shareEntry = now;
-        if (now.info.write == set.write)
+        if (e.shareEntry.info.write == set.write)
             return {};
         if (kept)
-            *kept = share::unixSecondsOf(now.info.write);
+            *kept = share::unixSecondsOf(e.shareEntry.info.write);
         return make_error_code(Refusal::TimeNotKept);
     }
     const struct timespec before = e.st.st_mtim;
@@ -238,11 +230,9 @@ std::error_code PinnedEntry::restoreLastWrite(const EntryState& old) {
         return error_;
     Impl& e = *impl_;
     if (e.onShare) {
-        share::Entry now;
         wire::BasicInfo set;
         set.write = share::fileTimeOf(old.lastWrite) + std::uint64_t(old.lastWriteNanos / 100);
-        e.shareStale = true;
-        return share::write(*e.onShare, set, now);
+        return e.writeShare(set);
     }
     const struct timespec times[2] = {{0, UTIME_OMIT}, {old.lastWrite, old.lastWriteNanos}};
     e.stale = true;

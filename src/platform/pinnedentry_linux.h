@@ -35,6 +35,16 @@ struct PinnedEntry::Impl {
         return unixfs::errorOf(code);
     }
 
+    // Sends \p set to the entry on its share; what comes back is its state from then on.
+    std::error_code writeShare(const share::wire::BasicInfo& set) {
+        share::Entry now;
+        const auto ec = share::write(*onShare, set, now);
+        shareStale = bool(ec);
+        if (!ec)
+            shareEntry = now;
+        return ec;
+    }
+
     // The mode and time as they are now, where a write may have changed them.
     std::error_code fresh() { return stale ? restat() : std::error_code(); }
 
