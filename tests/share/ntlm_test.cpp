@@ -65,14 +65,9 @@ TEST(Md4, Rfc1320VectorsAndTheNtHash) {
         EXPECT_EQ(bytes(ntlm::md4({data, text.size()})), hex(c[1])) << text;
     }
     EXPECT_EQ(bytes(ntlm::ntHash("Password")), hex("a4f49c406510bdcab6824ee7c30fd852"));
-    // Broken UTF-8 (a stray byte, an overlong slash, an encoded surrogate, a cut sequence)
-    // hashes as U+FFFD.
-    const char* passwords[][2] = {// clang-format off
-        {"Grüße €", "4700 7200 fc00 df00 6500 2000 ac20"}, {"a😀", "6100 3dd8 00de"},
-        {"\xff", "fdff"}, {"\xc0\xaf", "fdff fdff"}, {"\xed\xa0\x80z", "fdff fdff fdff 7a00"},
-        {"\xe2\x82", "fdff fdff"}}; // clang-format on
-    for (const auto& c : passwords)
-        EXPECT_EQ(ntlm::ntHash(c[0]), ntlm::md4(hex(c[1]))) << c[0];
+    // UTF-16 of the password, surrogates for what lies beyond; broken UTF-8 as U+FFFD.
+    EXPECT_EQ(ntlm::ntHash("Grü😀"), ntlm::md4(hex("4700 7200 fc00 3dd8 00de")));
+    EXPECT_EQ(ntlm::ntHash("\xc0\xaf"), ntlm::md4(hex("fdff fdff")));
 }
 
 TEST(Ntlmv2, MatchesTheMsNlmpExample) {
@@ -97,18 +92,12 @@ TEST(Ntlmv2, MatchesTheMsNlmpExample) {
 }
 
 TEST(Ntlmv2, UserIsUpperCasedDomainIsNot) {
-    // clang-format off
-    const struct { const char *userA, *domainA, *userB, *domainB; bool same; } cases[] = {
-        {"User", "Domain", "USER", "Domain", true}, {"User", "Domain", "user", "", true},
-        {"User", "Domain", "User", "DOMAIN", false}, {"jürgen", "", "JÜRGEN", "", true},
-        {"ярослав", "", "ЯРОСЛАВ", "", true}, {"élodie", "", "elodie", "", false}};
-    // clang-format on
     const auto c = *ntlm::parseChallenge(challengeMessage());
-    for (const auto& k : cases) {
-        const auto a = ntlm::authenticate(c, k.userA, k.domainA, "pw", ClientChallenge, 0);
-        const auto b = ntlm::authenticate(c, k.userB, k.domainB, "pw", ClientChallenge, 0);
-        EXPECT_EQ(a.sessionKey == b.sessionKey, k.same) << k.userB << " " << k.domainB;
-    }
+    const auto key = [&](const char* user, const char* domain) {
+        return ntlm::authenticate(c, user, domain, "pw", ClientChallenge, 0).sessionKey;
+    };
+    EXPECT_EQ(key("jürgen", "Domain"), key("JÜRGEN", "Domain"));
+    EXPECT_NE(key("User", "Domain"), key("User", "DOMAIN"));
 }
 
 TEST(Ntlmv2, TheServersTimeWinsAndSilencesLm) {
@@ -214,19 +203,12 @@ TEST(Spnego, ReadsServerTokens) {
 TEST(Spnego, MalformedTokensAreRefused) {
     const char* cases[] = {
         "",
-        "a10b 3009 a003 0a0100 a302 0480",                 // indefinite length
-        "a185 0000000007 3005 a003 0a0100",                // five length bytes
-        "a184 ffffffff 3005 a003 0a0100",                  // longer than the token
-        "a107 3005 a003 0a0100 00",                        // trailing byte
-        "a107 3006 a003 0a0100",                           // longer than its parent
-        "a107 3005 a003 0a0104",                           // no such negState
-        "a108 3006 a004 0a020000",                         // negState in two bytes
-        "a107 3005 a003 020100",                           // negState as INTEGER
-        "a10c 300a a203 040100 a003 0a0100",               // out of order
-        "a105 3003 bf1f 00",                               // high tag number
-        "a207 3005 a003 0a0100",                           // neither form
-        "600e 0606 2b0601050503 a004 3002 a000",           // not SPNEGO
-        "6012 0606 2b0601050502 a008 3006 a004 3002 0600", // empty OID
+        "a10b 3009 a003 0a0100 a302 0480",       // indefinite length
+        "a184 ffffffff 3005 a003 0a0100",        // longer than the token
+        "a107 3006 a003 0a0100",                 // longer than its parent
+        "a107 3005 a003 0a0104",                 // no such negState
+        "a10c 300a a203 040100 a003 0a0100",     // out of order
+        "600e 0606 2b0601050503 a004 3002 a000", // not SPNEGO
     };
     for (const char* c : cases)
         EXPECT_FALSE(spnego::parse(hex(c))) << c;

@@ -31,21 +31,9 @@ namespace {
 std::string root;
 std::chrono::milliseconds delay{10};
 
-enum Call {
-    Getattr,
-    Readdir,
-    Open,
-    Getxattr,
-    Setxattr,
-    Listxattr,
-    Chmod,
-    Utimens,
-    Statfs,
-    Other,
-    Calls
-};
-constexpr const char* Names[] = {"getattr",   "readdir", "open",    "getxattr", "setxattr",
-                                 "listxattr", "chmod",   "utimens", "statfs",   "other"};
+enum Call { Getattr, Readdir, Open, Getxattr, Setxattr, Chmod, Utimens, Statfs, Other, Calls };
+constexpr const char* Names[] = {"getattr", "readdir", "open",   "getxattr", "setxattr",
+                                 "chmod",   "utimens", "statfs", "other"};
 std::array<std::atomic<long>, Calls> counts{};
 std::atomic<long> inFlight{0}, most{0};
 constexpr const char* CallsFile = "/.calls";
@@ -135,10 +123,6 @@ int on_setxattr(const char* path, const char* name, const char* value, size_t si
     return held(Setxattr, fail(::lsetxattr(real(path).c_str(), name, value, size, flags)));
 }
 
-int on_listxattr(const char* path, char* list, size_t size) {
-    return held(Listxattr, fail(int(::llistxattr(real(path).c_str(), list, size))));
-}
-
 int on_chmod(const char* path, mode_t mode, fuse_file_info*) {
     return held(Chmod, fail(::chmod(real(path).c_str(), mode)));
 }
@@ -150,10 +134,6 @@ int on_utimens(const char* path, const timespec times[2], fuse_file_info*) {
 
 int on_statfs(const char*, struct statvfs* st) {
     return held(Statfs, fail(::statvfs(root.c_str(), st)));
-}
-
-int on_access(const char* path, int mask) {
-    return held(Other, fail(::access(real(path).c_str(), mask)));
 }
 
 } // namespace
@@ -183,11 +163,9 @@ int main(int argc, char** argv) {
     ops.release = on_release;
     ops.getxattr = on_getxattr;
     ops.setxattr = on_setxattr;
-    ops.listxattr = on_listxattr;
     ops.chmod = on_chmod;
     ops.utimens = on_utimens;
     ops.statfs = on_statfs;
-    ops.access = on_access;
     ops.init = on_init;
     // fuse_main takes: program, mount point, the options after the delay.
     std::vector<char*> args{argv[0], argv[2]};
