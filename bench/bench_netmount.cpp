@@ -57,14 +57,15 @@ struct Mount {
         struct statfs info {};
         return ::statfs(at.c_str(), &info) == 0 && info.f_type == 0x65735546;
     }
-    // The calls since the last time asked, all kinds together, and the most held at once.
-    std::pair<long, long> calls() const {
+    // The calls since the last time asked, by kind ("most": the most held at once).
+    std::map<std::string, long> calls() const {
         std::ifstream in(at / ".calls");
+        std::map<std::string, long> counts;
         std::string name;
-        long n = 0, all = 0, most = 0;
+        long n = 0;
         while (in >> name >> n)
-            (name == "most" ? most : all) += n;
-        return {all, most};
+            counts[name] = n;
+        return counts;
     }
     fs::path at;
     pid_t pid = -1;
@@ -72,7 +73,8 @@ struct Mount {
 
 struct Step {
     double seconds = 0, serial = 0;
-    long most = 0;
+    long calls = 0, most = 0;
+    std::string kinds; // "getattr 2.0 getxattr 1.0" a row
 };
 
 void measure(const fs::path& backing, const fs::path& at, const char* options, const char* suffix) {
@@ -88,9 +90,14 @@ void measure(const fs::path& backing, const fs::path& at, const char* options, c
         mount.calls();
         Step s;
         s.seconds = seconds(work);
-        const auto [calls, most] = mount.calls();
-        s.serial = double(calls) * DelayMs / 1000.0;
-        s.most = most;
+        for (const auto& [kind, n] : mount.calls())
+            if (kind == "most")
+                s.most = n;
+            else {
+                s.calls += n;
+                s.kinds += kind + " " + std::to_string(n) + " ";
+            }
+        s.serial = double(s.calls) * DelayMs / 1000.0;
         return s;
     };
     const Step drop = step([&] { logic.DropNames({at.native()}); });
@@ -107,8 +114,11 @@ void measure(const fs::path& backing, const fs::path& at, const char* options, c
                 suffix, rows, drop.seconds, drop.serial, drop.most, click.seconds, click.serial,
                 click.most, apply.seconds, apply.serial, apply.most);
     for (const auto& [name, s] : {std::pair{"drop", drop}, {"click", click}, {"apply", apply}}) {
+        std::printf("[netmount%s] %s calls: %s\n", suffix, name, s.kinds.c_str());
         std::printf("netmount_%s%s_s: %.2f\n", name, suffix, s.seconds);
         std::printf("netmount_%s%s_one_at_a_time_s: %.1f\n", name, suffix, s.serial);
+        std::printf("netmount_%s%s_calls_per_row: %.1f\n", name, suffix,
+                    double(s.calls) / double(rows));
     }
 }
 

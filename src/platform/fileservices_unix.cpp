@@ -10,6 +10,7 @@
 #include "platform/linkfree_linux.h"
 #include "platform/mounts_linux.h"
 #include "platform/pinnedentry_linux.h"
+#include "platform/rowpool.h"
 #include "platform/wordstores_linux.h"
 #include "share/address.h"
 #include "share/client.h"
@@ -263,36 +264,6 @@ std::error_code queryEntry(const fs::path& p, EntryState& out) {
     return PinnedEntry(p).query(out);
 }
 
-namespace {
-
-// Rows read by several threads at once: on network and FUSE mounts many, as each call waits for
-// a round trip and nothing about the rows asks them to wait for each other; on a local disk one
-// a core, measured faster there too. The results are handed on from the calling thread.
-struct Pool {
-    std::vector<std::size_t> rows;
-    std::vector<fs::path> paths;
-
-    void read(std::size_t threadCount,
-              const std::function<void(std::size_t, std::error_code, const EntryState&)>& result) {
-        std::vector<std::pair<std::error_code, EntryState>> states(rows.size());
-        std::atomic<std::size_t> next{0};
-        const auto work = [&] {
-            for (std::size_t k; (k = next++) < rows.size();)
-                states[k].first = queryEntry(paths[k], states[k].second);
-        };
-        std::vector<std::thread> threads;
-        for (std::size_t t = 1; t < std::min(rows.size(), threadCount); ++t)
-            threads.emplace_back(work);
-        work();
-        for (std::thread& t : threads)
-            t.join();
-        for (std::size_t k = 0; k < rows.size(); ++k)
-            result(rows[k], states[k].first, states[k].second);
-    }
-};
-
-} // namespace
-
 bool PinnedEntry::remote() const {
     return impl_->onShare || impl_->facts.remote;
 }
@@ -304,7 +275,7 @@ void queryEntries(
     // flight together.
     std::map<std::string, std::vector<std::pair<std::size_t, std::string>>> byFolder;
     std::vector<share::Address> folders;
-    Pool remote, local;
+    RowPool remote, local;
     std::unordered_map<std::string, bool> remoteFolders;
     for (std::size_t i = 0; i < count; ++i) {
         fs::path p = pathOf(i);
@@ -321,9 +292,7 @@ void queryEntries(
         // mount; the folder's other rows wait for the pool that suits it.
         const auto [known, first] = remoteFolders.try_emplace(p.parent_path().native(), false);
         if (!first) {
-            Pool& pool = known->second ? remote : local;
-            pool.rows.push_back(i);
-            pool.paths.push_back(std::move(p));
+            (known->second ? remote : local).add(i, std::move(p));
             continue;
         }
         const PinnedEntry entry(p);
@@ -372,22 +341,6 @@ void prefetchFolders(const std::vector<fs::path>& folders, bool forget) {
         prefetched()[share::rowText(wanted[k])] = std::move(lists[k]);
 }
 
-std::error_code readAttributes(const fs::path& p, std::uint32_t& word) {
-    EntryState state;
-    if (auto ec = queryEntry(p, state))
-        return ec;
-    word = state.attributes;
-    return {};
-}
-
-std::error_code writeAttributes(const fs::path& p, std::uint32_t word) {
-    return PinnedEntry(p).writeAttributes(word);
-}
-
-std::error_code setLastWriteTime(const fs::path& p, const LocalTime& t) {
-    return PinnedEntry(p).setLastWriteTime(t);
-}
-
 std::string formatLastWrite(std::int64_t secondsSinceEpoch) {
     const std::time_t t = static_cast<std::time_t>(secondsSinceEpoch);
     struct tm local {};
@@ -397,14 +350,6 @@ std::string formatLastWrite(std::int64_t secondsSinceEpoch) {
     char text[128];
     const std::size_t n = std::strftime(text, sizeof text, midnight ? "%x" : "%x %X", &local);
     return std::string(text, n);
-}
-
-std::error_code readLastWriteText(const fs::path& p, std::string& text) {
-    EntryState state;
-    if (auto ec = queryEntry(p, state))
-        return ec;
-    text = formatLastWrite(state.lastWrite);
-    return {};
 }
 
 LocalTime presentLocalTime() {

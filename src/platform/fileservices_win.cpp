@@ -408,22 +408,6 @@ void prefetchFolders(const std::vector<fs::path>&, bool) {
     // The redirector lists a share's folders itself.
 }
 
-std::error_code readAttributes(const fs::path& p, std::uint32_t& word) {
-    EntryState state;
-    if (auto ec = queryEntry(p, state))
-        return ec;
-    word = state.attributes;
-    return {};
-}
-
-std::error_code writeAttributes(const fs::path& p, std::uint32_t word) {
-    return PinnedEntry(p).writeAttributes(word);
-}
-
-std::error_code setLastWriteTime(const fs::path& p, const LocalTime& t) {
-    return PinnedEntry(p).setLastWriteTime(t);
-}
-
 std::string formatLastWrite(std::int64_t secondsSinceEpoch) {
     const ULONGLONG ticks =
         static_cast<ULONGLONG>(secondsSinceEpoch * TicksPerSecond) + FileTimeOf1970;
@@ -440,14 +424,6 @@ std::string formatLastWrite(std::int64_t secondsSinceEpoch) {
         return text;
     const int timeLength = GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &local, nullptr, time, 80);
     return text + " " + toUtf8(time, timeLength > 0 ? timeLength - 1 : 0);
-}
-
-std::error_code readLastWriteText(const fs::path& p, std::string& text) {
-    EntryState state;
-    if (auto ec = queryEntry(p, state))
-        return ec;
-    text = formatLastWrite(state.lastWrite);
-    return {};
 }
 
 LocalTime presentLocalTime() {

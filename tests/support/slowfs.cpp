@@ -74,16 +74,26 @@ int on_getattr(const char* path, struct stat* st, fuse_file_info*) {
     return held(Getattr, fail(::lstat(real(path).c_str(), st)));
 }
 
-int on_readdir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
-               fuse_readdir_flags) {
+// With the entries' attributes when the kernel asks for them (READDIRPLUS), as CIFS, NFS and
+// SFTP servers send them with a listing. Offsets of our own: libfuse passes the attributes on
+// only then.
+int on_readdir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t offset, fuse_file_info*,
+               fuse_readdir_flags flags) {
     DIR* dir = ::opendir(real(path).c_str());
     if (!dir)
         return held(Readdir, -errno);
+    if (offset != 0)
+        ::seekdir(dir, long(offset));
+    const bool plus = flags & FUSE_READDIR_PLUS;
     while (const dirent* d = ::readdir(dir)) {
         struct stat st {};
         st.st_ino = d->d_ino;
         st.st_mode = DTTOIF(d->d_type);
-        fill(buffer, d->d_name, &st, 0, fuse_fill_dir_flags(0));
+        if (plus && ::fstatat(::dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (fill(buffer, d->d_name, &st, off_t(::telldir(dir)),
+                 plus ? FUSE_FILL_DIR_PLUS : fuse_fill_dir_flags(0)) != 0)
+            break;
     }
     ::closedir(dir);
     return held(Readdir, 0);
