@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <numeric>
 #include <type_traits>
-#include <unordered_map>
+#include <utility>
 
 namespace app {
 
@@ -137,27 +137,40 @@ void Form1::ChkSituation() {
 
     std::int64_t selected = 0;
     std::int64_t counters[4] = {0, 0, 0, 0};
-    // All rows in one call: the file layer reads a share's rows by folder listings.
+    // All rows in one call: the file layer reads a share's rows by folder listings. Rows a run
+    // has just read back are not asked again.
+    std::vector<std::size_t> asked;
+    std::vector<bool> known(rows_.size(), false);
+    for (const auto& [i, entry] : readBack_)
+        known[i] = true;
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (!known[i])
+            asked.push_back(i);
+    const auto take = [&](std::size_t i, std::error_code ec, const platform::EntryState& entry) {
+        filelist::Row& row = rows_.at(i);
+        if (ec) {
+            // The row stays; the apply run reports why it cannot be processed.
+            const bool vanished =
+                ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory;
+            row.state = vanished ? filelist::RowState::Missing : filelist::RowState::Unreadable;
+            row.attributes = 0;
+        } else {
+            row.state = filelist::RowState::Present;
+            row.attributes = entry.attributes;
+            row.lastWrite = entry.lastWrite;
+        }
+        if (row.marked) {
+            ++selected;
+            for (int k = 0; k < 4; ++k)
+                counters[k] += (row.attributes & CountedBits[k]) ? 1 : 0;
+        }
+    };
+    for (const auto& [i, entry] : std::exchange(readBack_, {}))
+        take(i, {}, entry);
     platform::queryEntries(
-        rows_.size(), [&](std::size_t i) { return std::filesystem::path(rows_.at(i).path); },
-        [&](std::size_t i, std::error_code ec, const platform::EntryState& entry) {
-            filelist::Row& row = rows_.at(i);
-            if (ec) {
-                // The row stays; the apply run reports why it cannot be processed.
-                const bool vanished =
-                    ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory;
-                row.state = vanished ? filelist::RowState::Missing : filelist::RowState::Unreadable;
-                row.attributes = 0;
-            } else {
-                row.state = filelist::RowState::Present;
-                row.attributes = entry.attributes;
-                row.lastWrite = entry.lastWrite;
-            }
-            if (row.marked) {
-                ++selected;
-                for (int k = 0; k < 4; ++k)
-                    counters[k] += (row.attributes & CountedBits[k]) ? 1 : 0;
-            }
+        asked.size(), [&](std::size_t k) { return std::filesystem::path(rows_.at(asked[k]).path); },
+        [&](std::size_t k, std::error_code ec, const platform::EntryState& entry) {
+            take(asked[k], ec, entry);
         });
     ui_.listRowsChanged();
 
@@ -542,9 +555,8 @@ void Form1::SetNewAttributes() {
             return share::isShare(path);
         return false;
     };
-    apply::RowBatch::Rows shareRows, mountRows;
-    std::vector<bool> onMount(n + 1, false);
-    std::unordered_map<filelist::PathString, bool> remoteFolders; // by the folder's first row
+    apply::RowBatch::Rows shareRows, mountRows, otherRows;
+    std::vector<std::filesystem::path> folders;
     for (std::size_t i = n; i >= 1; --i) {
         const filelist::Row& row = rows_.at(i - 1);
         if (!row.marked)
@@ -554,14 +566,16 @@ void Form1::SetNewAttributes() {
             shareRows.emplace_back(i, path);
             continue;
         }
-        const auto [folder, first] = remoteFolders.try_emplace(path.parent_path().native(), false);
-        if (first)
-            folder->second = platform::PinnedEntry(path).remote();
-        if (folder->second) {
-            mountRows.emplace_back(i, path);
-            onMount[i] = true;
-        }
+        folders.push_back(path.parent_path());
+        otherRows.emplace_back(i, path);
     }
+    std::vector<bool> onMount(n + 1, false);
+    const std::vector<bool> remote = platform::onNetworkMounts(folders);
+    for (std::size_t k = 0; k < otherRows.size(); ++k)
+        if (remote[k]) {
+            mountRows.push_back(otherRows[k]);
+            onMount[otherRows[k].first] = true;
+        }
     std::unique_ptr<apply::RowBatch> batch, pool;
     if (shareRows.size() > 1)
         batch = apply::RowBatch::onShares(shareRows, boxes, touching ? &moment : nullptr);
@@ -586,6 +600,7 @@ void Form1::SetNewAttributes() {
             continue;
         const std::filesystem::path path(row.path);
         apply::RowFailure failure;
+        std::optional<platform::EntryState> after;
         const auto announce = [&] { UserInfo("Attribute werden übertragen: " + shown(row.path)); };
         bool done = false;
         apply::RowBatch* from = batch && onShare(row.path) ? batch.get()
@@ -606,11 +621,16 @@ void Form1::SetNewAttributes() {
             }
             done = result.done;
             failure = std::move(result.failure);
+            after = result.after;
         } else {
-            done = apply::ApplyRow(path, boxes, touching ? &moment : nullptr, announce, failure);
+            done = apply::ApplyRow(path, boxes, touching ? &moment : nullptr, announce, failure,
+                                   nullptr, &after);
         }
-        if (done)
+        if (done) {
+            if (after)
+                readBack_.emplace_back(i - 1, *after);
             continue;
+        }
         if (failure.ec == platform::Refusal::SignInCancelled) {
             ++notSignedIn;
             continue;
@@ -635,8 +655,10 @@ void Form1::SetNewAttributes() {
         running_ = false;
         setControlsDuringRun(true);
     }
-    if (ending_) // "&Ende" during the run: the window is gone
+    if (ending_) { // "&Ende" during the run: the window is gone
+        readBack_.clear();
         return;
+    }
     if (!aborted && notSignedIn == 0)
         UserInfo("Fertig");
     else if (!aborted)

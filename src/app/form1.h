@@ -8,6 +8,7 @@
 #include "apply/datefields.h"
 #include "filelist/marking.h"
 #include "filelist/rowstore.h"
+#include "platform/fileservices.h"
 
 #include <array>
 #include <chrono>
@@ -131,6 +132,8 @@ private:
     bool dropping_ = false;
     bool ending_ = false;
     bool running_ = false; // an apply run takes window events (share rows)
+    // Rows (by index) whose state the run just read back: its closing check need not ask again.
+    std::vector<std::pair<std::size_t, platform::EntryState>> readBack_;
     std::size_t skipped_ = 0;
     std::chrono::steady_clock::time_point lastPublish_{};
     std::chrono::steady_clock::time_point lastRepaint_{};

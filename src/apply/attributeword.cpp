@@ -38,7 +38,8 @@ std::uint32_t NewAttributeWord(std::uint32_t old, const BoxValues& boxes) {
 
 bool ApplyRow(const std::filesystem::path& path, const BoxValues& boxes,
               const platform::LocalTime* moment, const std::function<void()>& announce,
-              RowFailure& failure, platform::EntryState* was) {
+              RowFailure& failure, platform::EntryState* was,
+              std::optional<platform::EntryState>* after) {
     failure = {};
     platform::PinnedEntry entry(path);
     platform::EntryState before;
@@ -67,6 +68,8 @@ bool ApplyRow(const std::filesystem::path& path, const BoxValues& boxes,
         failure.step = Step::Time;
         return false;
     }
+    if (platform::EntryState now; after && entry.lastKnown(now))
+        *after = now;
     return true;
 }
 

@@ -46,11 +46,13 @@ struct RowFailure {
 /// or as they were meant to be. A time that cannot be set is reported after the attributes were
 /// written; where the attributes cannot be written, the reason says whether the time was set
 /// and, when the entry could not be put back as it was, which attributes it has now.
-/// \p before, where given, gets the word and time the entry had.
+/// \p before, where given, gets the word and time the entry had; \p after, where given and
+/// known without asking again, what the writes read back.
 /// @return true when everything was done; otherwise \p failure says why.
 bool ApplyRow(const std::filesystem::path& path, const BoxValues& boxes,
               const platform::LocalTime* moment, const std::function<void()>& announce,
-              RowFailure& failure, platform::EntryState* before = nullptr);
+              RowFailure& failure, platform::EntryState* before = nullptr,
+              std::optional<platform::EntryState>* after = nullptr);
 
 /// The reason line of the question box, the one place where a row's failure is put into words:
 /// the step where that helps, the reason text, " (Code ", the number, ")", and what the entry

@@ -107,7 +107,8 @@ private:
             Result r;
             r.before.attributes = ~0u; // not read
             r.done = ApplyRow(
-                item.path, boxes_, touching_ ? &moment_ : nullptr, [] {}, r.failure, &r.before);
+                item.path, boxes_, touching_ ? &moment_ : nullptr, [] {}, r.failure, &r.before,
+                &r.after);
             lock.lock();
             item.read = r.before.attributes != ~0u;
             item.result = std::move(r);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace apply {
@@ -19,7 +20,8 @@ public:
     struct Result {
         bool done = false;
         RowFailure failure;
-        platform::EntryState before; ///< what the entry had, where it could be read
+        platform::EntryState before;               ///< what the entry had, where it could be read
+        std::optional<platform::EntryState> after; ///< what the writes read back, where known
     };
 
     using Rows = std::vector<std::pair<std::size_t, std::filesystem::path>>;

@@ -52,7 +52,10 @@ std::vector<Pending> listFolder(const PathString& folder, const platform::EntryI
             way.back() = entry.id;
         if (entry.name.empty() || entry.name.front() == Char('.'))
             continue;
-        PathString full = base + entry.name;
+        // Exactly as long as it is: a million rows keep their paths.
+        PathString full;
+        full.reserve(base.size() + entry.name.size());
+        full.append(base).append(entry.name);
         platform::EntryKind kind = entry.kind;
         if (kind == platform::EntryKind::Unknown) {
             const std::filesystem::path p(full);

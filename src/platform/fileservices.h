@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace platform {
 
@@ -101,6 +102,11 @@ public:
     /// The attribute word and the last-write time as they are now.
     std::error_code query(EntryState& out) const;
 
+    /// The word and time as this entry last read them (query() or a write's read-back),
+    /// without asking the file system again; false where they are not known so.
+    /// @note Windows and the FAT, CIFS and NTFS stores of Linux: always false.
+    bool lastKnown(EntryState& out) const;
+
     /// Sets R, H, S and A to those of \p word; every other stored bit stays as it is. What was
     /// written is read back: a bit the file system does not keep fails. On failure the entry is
     /// put back as it was where it can be (the caller queries to learn whether it was).
@@ -137,11 +143,17 @@ std::error_code queryEntry(const fs::path& p, EntryState& out);
 
 /// queryEntry for many entries, in as few round trips as the platform allows: the entries of one
 /// folder on a share are read from one listing of that folder, not one by one, and on Linux the
-/// entries on a network or FUSE mount by many threads at once, the others by one a core. \p pathOf gives
-/// the path of each index below \p count; \p result gets each index once, in any order.
+/// entries on a network or FUSE mount by many threads at once, the others by one a core. \p pathOf
+/// gives the path of each index below \p count; \p result gets each index once, in any order.
 void queryEntries(
     std::size_t count, const std::function<fs::path(std::size_t)>& pathOf,
     const std::function<void(std::size_t, std::error_code, const EntryState&)>& result);
+
+/// Which of \p folders lie on a network or FUSE mount (Windows: a remote drive or a \\server
+/// path), where each call waits for a round trip: told by the mount table and the paths alone,
+/// with no call on the folders themselves. A link in a path can mislead it: it only chooses how
+/// many calls go out together.
+std::vector<bool> onNetworkMounts(const std::vector<fs::path>& folders);
 
 /// Tells the file layer which folders will be listed next: where the platform can, it lists
 /// them now, side by side (folders on a share, whose listings wait for the network). With

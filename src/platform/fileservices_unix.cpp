@@ -31,6 +31,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -160,6 +161,24 @@ std::error_code PinnedEntry::query(EntryState& out) const {
     return {};
 }
 
+bool PinnedEntry::lastKnown(EntryState& out) const {
+    const Impl& e = *impl_;
+    if (error_)
+        return false;
+    if (e.onShare) {
+        out = stateOf(e.shareEntry.info);
+        return !e.shareStale;
+    }
+    if (e.stale || e.facts.store != Store::Dos || !e.dosValue)
+        return false;
+    const auto& value = *e.dosValue;
+    const auto info = value ? dosattrib::decode(value->data(), value->size()) : std::nullopt;
+    out.attributes = composeWord(info ? info->attributes : 0, e.st);
+    out.lastWrite = e.st.st_mtim.tv_sec;
+    out.lastWriteNanos = static_cast<std::int32_t>(e.st.st_mtim.tv_nsec);
+    return true;
+}
+
 std::error_code PinnedEntry::writeAttributes(std::uint32_t word) {
     if (error_)
         return error_;
@@ -264,6 +283,54 @@ std::error_code queryEntry(const fs::path& p, EntryState& out) {
     return PinnedEntry(p).query(out);
 }
 
+namespace {
+
+// A network file system's client keeps what a listing told it of each entry (FUSE with
+// READDIRPLUS, CIFS, NFS): one listing of a folder answers the lookups and attribute reads of
+// its rows, which then cost no round trip each. A large folder with few rows in the list is
+// not listed whole: a few entries a row at most.
+void listAhead(const fs::path& folder, std::size_t rows) {
+    const Descriptor fd(openWithoutLinks(folder.c_str(), O_RDONLY | O_DIRECTORY));
+    alignas(8) char buffer[32768];
+    std::size_t seen = 0;
+    for (long n; fd.get() >= 0 && seen < rows * 4 &&
+                 (n = ::syscall(SYS_getdents64, fd.get(), buffer, sizeof buffer)) > 0;) {
+        for (long at = 0; at < n; ++seen)
+            at += reinterpret_cast<const struct dirent64*>(buffer + at)->d_reclen;
+    }
+}
+
+// Rows on network mounts: their folders listed first where they hold enough of the rows, then
+// the rows, in parts small enough that what the listings told is still fresh (a second, as
+// CIFS and FUSE keep it) when their rows are read.
+void readAcrossNetwork(RowPool& pool, const RowPool::Result& result) {
+    constexpr std::size_t Part = 2048, RowsWorthListing = 8;
+    for (std::size_t at = 0; at < pool.rows.size(); at += Part) {
+        RowPool part;
+        std::map<fs::path, std::size_t> rowsIn;
+        for (std::size_t k = at; k < std::min(at + Part, pool.rows.size()); ++k) {
+            ++rowsIn[pool.paths[k].parent_path()];
+            part.add(pool.rows[k], std::move(pool.paths[k]));
+        }
+        std::vector<std::pair<fs::path, std::size_t>> listed;
+        for (auto& [folder, rows] : rowsIn)
+            if (rows >= RowsWorthListing)
+                listed.emplace_back(folder, rows);
+        inParallel(listed.size(), PoolThreads,
+                   [&](std::size_t k) { listAhead(listed[k].first, listed[k].second); });
+        part.read(PoolThreads, result);
+    }
+}
+
+} // namespace
+
+std::vector<bool> onNetworkMounts(const std::vector<fs::path>& folders) {
+    std::vector<std::string> paths;
+    for (const fs::path& f : folders)
+        paths.push_back(f.native());
+    return remoteByTable(paths);
+}
+
 bool PinnedEntry::remote() const {
     return impl_->onShare || impl_->facts.remote;
 }
@@ -275,8 +342,7 @@ void queryEntries(
     // flight together.
     std::map<std::string, std::vector<std::pair<std::size_t, std::string>>> byFolder;
     std::vector<share::Address> folders;
-    RowPool remote, local;
-    std::unordered_map<std::string, bool> remoteFolders;
+    RowPool others;
     for (std::size_t i = 0; i < count; ++i) {
         fs::path p = pathOf(i);
         const auto address = share::isShare(p.native()) ? share::fromRow(p.native()) : std::nullopt;
@@ -288,21 +354,17 @@ void queryEntries(
             rows.emplace_back(i, std::move(name));
             continue;
         }
-        // The first row of each folder says whether the folder lies on a network or FUSE
-        // mount; the folder's other rows wait for the pool that suits it.
-        const auto [known, first] = remoteFolders.try_emplace(p.parent_path().native(), false);
-        if (!first) {
-            (known->second ? remote : local).add(i, std::move(p));
-            continue;
-        }
-        const PinnedEntry entry(p);
-        EntryState state;
-        const std::error_code ec = entry.query(state);
-        result(i, ec, state);
-        if (first)
-            known->second = !entry.error() && entry.remote();
+        others.add(i, std::move(p));
     }
-    remote.read(PoolThreads, result);
+    // The rows on network and FUSE mounts many at a time, the others one a core.
+    std::vector<fs::path> parents;
+    for (const fs::path& p : others.paths)
+        parents.push_back(p.parent_path());
+    const std::vector<bool> remoteRow = onNetworkMounts(parents);
+    RowPool remote, local;
+    for (std::size_t k = 0; k < others.rows.size(); ++k)
+        (remoteRow[k] ? remote : local).add(others.rows[k], std::move(others.paths[k]));
+    readAcrossNetwork(remote, result);
     local.read(std::max(1u, std::thread::hardware_concurrency()), result);
     std::vector<share::Listed> lists;
     share::listMany(folders, lists);

@@ -3,6 +3,7 @@
 #include "platform/fileservices.h"
 
 #include <cwchar>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -292,6 +293,10 @@ std::error_code PinnedEntry::query(EntryState& out) const {
     return {};
 }
 
+bool PinnedEntry::lastKnown(EntryState&) const {
+    return false;
+}
+
 std::error_code PinnedEntry::writeAttributes(std::uint32_t word) {
     if (error_)
         return error_;
@@ -402,6 +407,24 @@ void queryEntries(
         const std::error_code ec = queryEntry(pathOf(i), state);
         result(i, ec, state);
     }
+}
+
+std::vector<bool> onNetworkMounts(const std::vector<fs::path>& folders) {
+    // By each path's root: a \\server\share path, or a drive the system calls remote.
+    std::vector<bool> remote;
+    std::map<std::wstring, bool> drives;
+    for (const fs::path& f : folders) {
+        const std::wstring& w = f.native();
+        const bool unc = w.rfind(LR"(\\?\UNC\)", 0) == 0 ||
+                         (w.rfind(LR"(\\)", 0) == 0 && w.rfind(LR"(\\?\)", 0) != 0 &&
+                          w.rfind(LR"(\\.\)", 0) != 0);
+        const std::wstring root = f.root_name().native() + L"\\";
+        const auto [drive, first] = drives.try_emplace(root, false);
+        if (first && f.has_root_name())
+            drive->second = GetDriveTypeW(root.c_str()) == DRIVE_REMOTE;
+        remote.push_back(unc || drive->second);
+    }
+    return remote;
 }
 
 void prefetchFolders(const std::vector<fs::path>&, bool) {

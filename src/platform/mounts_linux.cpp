@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <optional>
 #include <string_view>
 
 #include <linux/magic.h>
@@ -64,7 +65,6 @@ std::string mountType(std::uint64_t mountId) {
     return {};
 }
 
-// What is known of one mount: where its words live and whether it is a kernel view.
 // File systems whose calls cross a network or go through a daemon of their own (FUSE): there
 // the calls of many rows are worth having in flight together.
 constexpr unsigned long RemoteMagics[] = {
@@ -87,15 +87,85 @@ bool isRemote(int fd, unsigned long type) {
 // kernel gives one; before Linux 6.8 the reusable id together with the file system's type, read
 // for every entry (a tmpfs replaced by proc at the same id is another type).
 
+// A mount point as the mount table writes it: blanks, tabs, newlines and backslashes octal.
+std::string unescaped(std::string_view field) {
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' &&
+            field[i + 1] <= '3') {
+            out +=
+                char((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += field[i];
+        }
+    }
+    return out;
+}
+
 } // namespace
 
+bool remoteType(std::string_view type) {
+    if (type == "fuseblk")
+        return false;
+    if (type.starts_with("fuse")) // fuse, fuse.sshfs, fuse.gvfsd-fuse …
+        return true;
+    for (const std::string_view t : {"cifs", "smb3", "smbfs", "nfs", "nfs4", "9p", "ceph", "afs",
+                                     "lustre", "glusterfs", "davfs"})
+        if (type == t)
+            return true;
+    return false;
+}
+
+std::vector<bool> remoteByTable(const std::vector<std::string>& paths) {
+    // Each mount point and its type, in the order mounted: a later mount on the same point
+    // covers the earlier one.
+    std::vector<std::pair<std::string, bool>> mounts;
+    std::ifstream table("/proc/self/mountinfo");
+    for (std::string line; std::getline(table, line);) {
+        // "36 35 98:0 /mnt1 /mnt2 rw,noatime master:1 - ext3 /dev/root rw"
+        std::size_t at = 0;
+        for (int field = 0; field < 4 && at != std::string::npos; ++field)
+            at = line.find(' ', at + 1);
+        const std::size_t end = at == std::string::npos ? at : line.find(' ', at + 1);
+        const std::size_t dash = line.find(" - ");
+        if (end == std::string::npos || dash == std::string::npos)
+            continue;
+        const std::string_view rest = std::string_view(line).substr(dash + 3);
+        mounts.emplace_back(unescaped(std::string_view(line).substr(at + 1, end - at - 1)),
+                            remoteType(rest.substr(0, rest.find(' '))));
+    }
+    std::vector<bool> remote(paths.size(), false);
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+        const std::string& p = paths[k];
+        std::size_t longest = 0;
+        for (const auto& [point, isRemote] : mounts) {
+            const bool under = p.starts_with(point) &&
+                               (point.size() == p.size() || point == "/" || p[point.size()] == '/');
+            if (under && point.size() >= longest) {
+                longest = point.size();
+                remote[k] = isRemote;
+            }
+        }
+    }
+    return remote;
+}
+
 MountFacts Mounts::factsOf(int fd, const char* path, const Key& key, unsigned long type) {
-    {
+    const auto known = [&]() -> std::optional<MountFacts> {
         std::lock_guard lock(mutex_);
         for (const auto& [k, facts] : known_)
             if (k == key)
                 return facts;
-    }
+        return std::nullopt;
+    };
+    if (const auto facts = known())
+        return *facts;
+    // One thread learns a mount, the others of a pool wait for it: on a network mount each
+    // would otherwise ask the server the same.
+    std::lock_guard learning(learning_);
+    if (const auto facts = known())
+        return *facts;
     if (type == 0) {
         struct statfs info;
         if (::fstatfs(fd, &info) == 0)

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -69,12 +70,19 @@ private:
     // Only NTFS drivers know system.ntfs_attrib. false: this entry gave no answer (EACCES …).
     static bool probeNtfs(const char* path, Store& store);
 
-    std::mutex mutex_;
+    std::mutex mutex_, learning_;
     // Few mounts are ever met; a short list is searched faster than a hash is made.
     std::vector<std::pair<Key, MountFacts>> known_;
 };
 
 Mounts& mounts();
+
+// Whether the mount table's type \p type is a network file system or FUSE (not fuseblk).
+bool remoteType(std::string_view type);
+
+// Whether each of \p paths lies on such a mount, by the mount table and the path alone: a link
+// in a path can mislead it, so it only chooses how many calls go out together.
+std::vector<bool> remoteByTable(const std::vector<std::string>& paths);
 
 inline fsstores::Native nativeOf(Store store) {
     return store == Store::Fat    ? fsstores::Native::Fat

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 
 namespace platform {
 
@@ -21,6 +22,9 @@ struct PinnedEntry::Impl {
     unixfs::Mounts::Key mount;
     unixfs::MountFacts facts;
     bool stale = false; // a write may have changed the mode: statx again before reading it
+    // user.DOSATTRIB as last read or read back through this entry (inner nullopt: none stored;
+    // outer: not known), so that a write starts from it and the run need not read it again.
+    std::optional<std::optional<std::string>> dosValue;
     std::optional<share::Address> onShare; // an entry on an SMB share: the server keeps all
     share::Entry shareEntry;               // as last read from the server: each write reads it back
     bool shareStale = false;               // a write failed before its read-back

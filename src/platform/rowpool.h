@@ -9,6 +9,10 @@
 
 namespace platform {
 
+/// Runs \p job for every index below \p count, on up to \p threads threads (the calling one too).
+void inParallel(std::size_t count, std::size_t threads,
+                const std::function<void(std::size_t)>& job);
+
 struct RowPool {
     using Result = std::function<void(std::size_t, std::error_code, const EntryState&)>;
     std::vector<std::size_t> rows;

@@ -5,6 +5,7 @@
 #include <array>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -83,11 +84,15 @@ std::error_code readStoredWord(PinnedEntry::Impl& e, std::uint32_t& stored) {
     }
     char value[dosattrib::MaxValueSize];
     const ssize_t n = ::getxattr(path, DosAttribName, value, sizeof value);
+    e.dosValue.reset();
     if (n >= 0) {
         const auto info = dosattrib::decode(value, static_cast<std::size_t>(n));
         stored = info ? info->attributes : 0;
+        e.dosValue.emplace(std::string(value, static_cast<std::size_t>(n)));
         return {};
     }
+    if (errno == ENODATA)
+        e.dosValue.emplace();
     // ERANGE: longer than Samba reads, so no value for Samba either. EACCES: user.* needs read
     // permission.
     if (errno == ENODATA || errno == ERANGE || errno == EACCES || noUserXattrs(errno)) {
@@ -158,16 +163,23 @@ std::error_code writeDosWord(PinnedEntry::Impl& e, std::uint32_t word) {
     const char* path = e.procName.data();
     const bool isDir = S_ISDIR(e.st.st_mode);
 
+    // What the query before this write read, else read now; known again only once read back.
+    const auto known = std::exchange(e.dosValue, std::nullopt);
     std::string oldValue;
-    const bool hadValue = readValue(path, DosAttribName, oldValue) >= 0;
+    const bool hadValue =
+        known ? known->has_value() : readValue(path, DosAttribName, oldValue) >= 0;
+    if (known && hadValue)
+        oldValue = **known;
     bool haveStore = true;
     std::optional<dosattrib::Info> old;
-    if (hadValue)
+    if (hadValue) {
         old = dosattrib::decode(oldValue.data(), oldValue.size());
-    else if (noUserXattrs(errno))
-        haveStore = false;
-    else if (errno != ENODATA)
-        return e.failure();
+    } else if (!known) {
+        if (noUserXattrs(errno))
+            haveStore = false;
+        else if (errno != ENODATA)
+            return e.failure();
+    }
 
     const std::uint32_t wanted = word & Changeable;
     dosattrib::Info next;
@@ -237,6 +249,7 @@ std::error_code writeDosWord(PinnedEntry::Impl& e, std::uint32_t word) {
         mode = finalMode;
     }
 
+    std::string readBackValue;
     if (changeStore) {
         std::string stored;
         const bool readBack = readValue(path, DosAttribName, stored) >= 0;
@@ -245,6 +258,7 @@ std::error_code writeDosWord(PinnedEntry::Impl& e, std::uint32_t word) {
         const auto kept = readBack ? dosattrib::decode(stored.data(), stored.size()) : std::nullopt;
         if (!kept || kept->attributes != next.attributes)
             return undo(make_error_code(Refusal::NotKept));
+        readBackValue = std::move(stored);
     }
     if (mode != origMode) {
         e.stale = true;
@@ -253,6 +267,8 @@ std::error_code writeDosWord(PinnedEntry::Impl& e, std::uint32_t word) {
         if ((e.st.st_mode & 07777) != mode)
             return undo(make_error_code(Refusal::NotKept));
     }
+    if (haveStore) // as read back, or as it was where nothing needed writing
+        e.dosValue.emplace(changeStore ? std::move(readBackValue) : std::move(oldValue));
     return {};
 }
 
