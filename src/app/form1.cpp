@@ -288,6 +288,17 @@ void Form1::Liste_OLEDragDrop(std::vector<filelist::PathString> names,
     });
 }
 
+bool Form1::HandOver(std::vector<filelist::PathString> names,
+                     std::vector<std::string> refusedShares) {
+    if (running_ || ending_)
+        return false;
+    if (dropping_)
+        handedOver_.emplace_back(std::move(names), std::move(refusedShares));
+    else
+        Liste_OLEDragDrop(std::move(names), std::move(refusedShares));
+    return true;
+}
+
 void Form1::reportRefusedShares(const std::vector<std::string>& refused) {
     // A few lines say which; a long list would push the box off the screen.
     constexpr std::size_t Shown = 5;
@@ -315,6 +326,7 @@ void Form1::DropNames(std::vector<filelist::PathString> names,
         else
             toolkit_.messageBox("Bitte nur Datei- und Verzeichnisnamen in die Liste ziehen.",
                                 MessageStyle::OkInformation, ProgramTitle);
+        dropNextHandedOver();
         return;
     }
     dropping_ = true;
@@ -351,6 +363,15 @@ void Form1::DropNames(std::vector<filelist::PathString> names,
     // Once the good names of the drop are in the list.
     if (!refusedShares.empty())
         reportRefusedShares(refusedShares);
+    dropNextHandedOver();
+}
+
+void Form1::dropNextHandedOver() {
+    if (handedOver_.empty() || dropping_ || ending_)
+        return;
+    auto [names, refused] = std::move(handedOver_.front());
+    handedOver_.erase(handedOver_.begin());
+    Liste_OLEDragDrop(std::move(names), std::move(refused));
 }
 
 void Form1::enterDroppedName(filelist::PathString name) {

@@ -76,6 +76,10 @@ public:
     /// addresses are reported in one box.
     void DropNames(std::vector<filelist::PathString> names,
                    std::vector<std::string> refusedShares = {});
+    /// Names from the command line or handed over by a second start: a drop of them, after
+    /// the drop being entered, if any. false while "&Start" runs: they are not taken.
+    bool HandOver(std::vector<filelist::PathString> names,
+                  std::vector<std::string> refusedShares = {});
     void DateTime_GotFocus(int index);
     /// A date or time field left with \p text in it.
     void DateTime_LostFocus(int index, const std::string& text);
@@ -108,6 +112,7 @@ private:
     void yieldDuringDrop();
     void enterDroppedName(filelist::PathString name);
     void reportRefusedShares(const std::vector<std::string>& refused);
+    void dropNextHandedOver();
     void showProgress(bool force);
     void setCommandsDuringDrop();
     void setControlsDuringRun(bool enabled);
@@ -135,6 +140,8 @@ private:
     // Rows (by index) whose state the run just read back: its closing check need not ask again.
     std::vector<std::pair<std::size_t, platform::EntryState>> readBack_;
     std::size_t skipped_ = 0;
+    // Hand-overs that came while a drop was being entered: dropped next, in turn.
+    std::vector<std::pair<std::vector<filelist::PathString>, std::vector<std::string>>> handedOver_;
     std::chrono::steady_clock::time_point lastPublish_{};
     std::chrono::steady_clock::time_point lastRepaint_{};
 };
