@@ -1,4 +1,5 @@
 // The window's logic on Linux alone: kernel views, and sizes too slow to make under Wine.
+#include "app/commandline.h"
 #include "platform/dosattrib.h"
 #include "support/formfixture.h"
 #include "support/slowmount.h"
@@ -18,6 +19,47 @@ TEST_F(Form1UnixTest, DroppedKernelViewsAreSkippedAndCounted) {
     drop({"/proc", "/proc/self/status"});
     EXPECT_EQ(form.rows().size(), 0u);
     EXPECT_EQ(panel(2), "Eintragung beendet (2 Einträge übersprungen)");
+}
+
+// A file manager's hand-over: each kind of name read as its drop would be, options apart.
+TEST_F(Form1UnixTest, TheCommandLineIsADropOfItsNames) {
+    using Action = app::CommandLine::Action;
+    const fs::path a = file("a b.txt");
+    dir.folder("ordner");
+    ASSERT_TRUE(scratch::makeLink(dir.path() / "verweis", a));
+    const fs::path here = fs::current_path();
+    fs::current_path(dir.path());
+    const struct {
+        std::vector<std::string> args;
+        Action action;
+        std::vector<std::string> names; // relative to the folder
+        std::size_t refused = 0;
+    } cases[] = {
+        {{"a b.txt", "./ordner/", "verweis"}, Action::Open, {"a b.txt", "ordner", "a b.txt"}},
+        {{"file://" + dir.path().native() + "/a%20b.txt"}, Action::Open, {"a b.txt"}},
+        {{"weg/", "--", "-x"}, Action::Open, {"weg", "-x"}}, // not there: counted as skipped
+        {{"smb://server/", "smb://server/freigabe/d.txt"}, Action::Open, {}, 1},
+        {{"--version"}, Action::Version, {}},
+        {{"a b.txt", "--help"}, Action::Help, {"a b.txt"}},
+        {{"-q", "a b.txt"}, Action::Refuse, {}},
+    };
+    for (const auto& c : cases) {
+        const auto line = app::ReadCommandLine(c.args);
+        EXPECT_EQ(line.action, c.action) << c.args[0];
+        std::vector<std::string> expected;
+        for (const std::string& n : c.names)
+            expected.push_back((dir.path() / n).native());
+        if (c.refused) // the share's file is a share row
+            expected.push_back("smb://server/freigabe/d.txt");
+        EXPECT_EQ(line.names, expected) << c.args[0];
+        EXPECT_EQ(line.refusedShares.size(), c.refused) << c.args[0];
+    }
+    // Through the window's logic: listed as a drop lists them, the missing one counted.
+    EXPECT_TRUE(form.HandOver(app::ReadCommandLine({"a b.txt", "ordner", "weg"}).names));
+    toolkit.runLater();
+    fs::current_path(here);
+    EXPECT_EQ(form.rows().size(), 2u);
+    EXPECT_EQ(panel(2), "Eintragung beendet (1 Eintrag übersprungen)");
 }
 
 TEST_F(Form1UnixTest, WordsAndListsBeyondSixteenBits) {
