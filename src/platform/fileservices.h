@@ -87,6 +87,10 @@ std::error_code utcOf(const LocalTime& t, std::time_t& when);
 class PinnedEntry {
 public:
     explicit PinnedEntry(const fs::path& p);
+    /// PinnedEntry(p) for \p p, a name in the folder \p folder is pinned to: the name is looked
+    /// up there, the folder not again (many rows of one folder cost one lookup each).
+    /// @note Windows and shares: as PinnedEntry(p).
+    PinnedEntry(const PinnedEntry& folder, const fs::path& p);
     ~PinnedEntry();
     PinnedEntry(const PinnedEntry&) = delete;
     PinnedEntry& operator=(const PinnedEntry&) = delete;

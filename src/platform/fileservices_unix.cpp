@@ -95,42 +95,52 @@ std::error_code utcOf(const LocalTime& t, std::time_t& when) {
 }
 
 PinnedEntry::PinnedEntry(const fs::path& p) : impl_(std::make_unique<Impl>()) {
-    Impl& e = *impl_;
+    error_ = impl_->open(p);
+}
+
+PinnedEntry::PinnedEntry(const PinnedEntry& folder, const fs::path& p)
+    : impl_(std::make_unique<Impl>()) {
+    const Impl& f = *folder.impl_;
+    if (folder.error_ || f.onShare || !S_ISDIR(f.st.st_mode) || !p.has_filename() ||
+        share::isShare(p.native())) {
+        error_ = impl_->open(p);
+        return;
+    }
+    impl_->fd.reset(openBelow(f.fd.get(), p.filename().c_str(), O_PATH));
+    error_ = impl_->pin();
+}
+
+std::error_code PinnedEntry::Impl::open(const fs::path& p) {
     if (share::isShare(p.native())) {
         const auto address = share::fromRow(p.native());
-        if (!address) {
-            error_ = errorOf(EINVAL);
-            return;
-        }
-        e.onShare = address;
-        error_ = share::stat(*address, e.shareEntry);
-        return;
+        if (!address)
+            return errorOf(EINVAL);
+        onShare = address;
+        return share::stat(*address, shareEntry);
     }
-    e.fd.reset(openWithoutLinks(p.c_str(), O_PATH));
+    fd.reset(openWithoutLinks(p.c_str(), O_PATH));
+    return pin();
+}
+
+std::error_code PinnedEntry::Impl::pin() {
+    Impl& e = *this;
     struct statx sx {};
-    if (e.fd.get() < 0 || ::statx(e.fd.get(), "", AT_EMPTY_PATH, StatxWanted, &sx) != 0) {
-        error_ = openFailure();
-        return;
-    }
+    if (e.fd.get() < 0 || ::statx(e.fd.get(), "", AT_EMPTY_PATH, StatxWanted, &sx) != 0)
+        return openFailure();
     toStat(sx, e.st);
-    e.shownCreateTime = shownCreateTime(e.st);
-    if (S_ISLNK(e.st.st_mode)) { // swapped for a link after it was listed
-        error_ = make_error_code(Refusal::LinkInPath);
-        return;
-    }
-    if (!S_ISREG(e.st.st_mode) && !S_ISDIR(e.st.st_mode)) {
-        error_ = make_error_code(Refusal::NotFileOrFolder);
-        return;
-    }
+    e.shownCreateTime = unixfs::shownCreateTime(e.st);
+    if (S_ISLNK(e.st.st_mode)) // swapped for a link after it was listed
+        return make_error_code(Refusal::LinkInPath);
+    if (!S_ISREG(e.st.st_mode) && !S_ISDIR(e.st.st_mode))
+        return make_error_code(Refusal::NotFileOrFolder);
     std::snprintf(e.procName.data(), e.procName.size(), "/proc/self/fd/%d", e.fd.get());
     unsigned long type = 0;
-    if (!Mounts::keyOf(e.fd.get(), sx, e.mount, type)) {
-        error_ = lastError();
-        return;
-    }
+    if (!Mounts::keyOf(e.fd.get(), sx, e.mount, type))
+        return lastError();
     e.facts = mounts().factsOf(e.fd.get(), e.procName.data(), e.mount, type);
     if (e.facts.kernelView)
-        error_ = make_error_code(Refusal::KernelView);
+        return make_error_code(Refusal::KernelView);
+    return {};
 }
 
 PinnedEntry::~PinnedEntry() = default;
@@ -300,6 +310,38 @@ void listAhead(const fs::path& folder, std::size_t rows) {
     }
 }
 
+// Rows read in runs of one folder, at most \p run long: the folder is pinned once and each
+// row's name looked up in it, so a row costs one lookup, not one a component of its path. Runs
+// go to \p threads threads; results are handed on from the calling thread.
+void readByFolder(RowPool& pool, std::size_t threads, std::size_t run,
+                  const RowPool::Result& result) {
+    const auto folderOf = [&](std::size_t k) {
+        const std::string& p = pool.paths[k].native();
+        return std::string_view(p).substr(0, p.rfind('/'));
+    };
+    std::vector<std::pair<std::size_t, std::size_t>> runs;
+    for (std::size_t k = 0, n = pool.rows.size(); k < n;) {
+        std::size_t end = k + 1;
+        while (end < n && end - k < run && folderOf(end) == folderOf(k))
+            ++end;
+        runs.emplace_back(k, end);
+        k = end;
+    }
+    std::vector<std::pair<std::error_code, EntryState>> states(pool.rows.size());
+    inParallel(runs.size(), threads, [&](std::size_t r) {
+        const auto [begin, end] = runs[r];
+        if (end - begin == 1) {
+            states[begin].first = queryEntry(pool.paths[begin], states[begin].second);
+            return;
+        }
+        const PinnedEntry folder(pool.paths[begin].parent_path());
+        for (std::size_t k = begin; k < end; ++k)
+            states[k].first = PinnedEntry(folder, pool.paths[k]).query(states[k].second);
+    });
+    for (std::size_t k = 0; k < pool.rows.size(); ++k)
+        result(pool.rows[k], states[k].first, states[k].second);
+}
+
 // Rows on network mounts: their folders listed first where they hold enough of the rows, then
 // the rows, in parts small enough that what the listings told is still fresh (a second, as
 // CIFS and FUSE keep it) when their rows are read.
@@ -318,7 +360,8 @@ void readAcrossNetwork(RowPool& pool, const RowPool::Result& result) {
                 listed.emplace_back(folder, rows);
         inParallel(listed.size(), PoolThreads,
                    [&](std::size_t k) { listAhead(listed[k].first, listed[k].second); });
-        part.read(PoolThreads, result);
+        // Short runs: each folder's rows still go out many at a time.
+        readByFolder(part, PoolThreads, 8, result);
     }
 }
 
@@ -365,7 +408,7 @@ void queryEntries(
     for (std::size_t k = 0; k < others.rows.size(); ++k)
         (remoteRow[k] ? remote : local).add(others.rows[k], std::move(others.paths[k]));
     readAcrossNetwork(remote, result);
-    local.read(std::max(1u, std::thread::hardware_concurrency()), result);
+    readByFolder(local, std::max(1u, std::thread::hardware_concurrency()), 256, result);
     std::vector<share::Listed> lists;
     share::listMany(folders, lists);
     for (std::size_t k = 0; k < folders.size(); ++k) {

@@ -271,6 +271,8 @@ PinnedEntry::PinnedEntry(const fs::path& p) : impl_(std::make_unique<Impl>()) {
     error_ = openForChange(p, impl_->h);
 }
 
+PinnedEntry::PinnedEntry(const PinnedEntry&, const fs::path& p) : PinnedEntry(p) {}
+
 PinnedEntry::~PinnedEntry() = default;
 
 // Windows reads its rows one at a time still, on a mapped drive too.

@@ -77,6 +77,17 @@ int openWithoutLinks(const char* path, int flags) {
     return openComponentwise(path, flags);
 }
 
+int openBelow(int folder, const char* name, int flags) {
+    struct open_how how {};
+    how.flags = static_cast<std::uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC);
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
+    const int fd = static_cast<int>(::syscall(SYS_openat2, folder, name, &how, sizeof how));
+    if (fd >= 0 || errno != ENOSYS)
+        return fd;
+    // One component: O_NOFOLLOW opens a link itself, which the caller refuses.
+    return ::openat(folder, name, flags | O_NOFOLLOW | O_CLOEXEC);
+}
+
 std::error_code openFailure() {
     return errno == ELOOP ? make_error_code(Refusal::LinkInPath) : lastError();
 }

@@ -41,6 +41,9 @@ private:
 
 /// open(2) of \p path with \p flags, refusing a link in any component (ELOOP).
 int openWithoutLinks(const char* path, int flags);
+/// open(2) of \p name, one component, in the folder \p folder is open on, without following a
+/// link.
+int openBelow(int folder, const char* name, int flags);
 /// The failure of openWithoutLinks(): a link is our refusal LinkInPath.
 std::error_code openFailure();
 

@@ -30,6 +30,11 @@ struct PinnedEntry::Impl {
     bool shareStale = false;               // a write failed before its read-back
     std::uint64_t shownCreateTime = 0;     // what Samba shows while none is stored, before a touch
 
+    // Opens the entry at \p p (a share's row or a local path); its refusal, if any.
+    std::error_code open(const fs::path& p);
+    // Learns the entry fd is open on; its refusal, if any.
+    std::error_code pin();
+
     // The failure of a call through procName: without /proc every one of them fails with
     // ENOENT, which would name the wrong cause.
     std::error_code failure() const {

@@ -143,6 +143,17 @@ TEST(UnixLinks, APathThatNowLeadsThroughALinkIsRefusedUnchanged) {
         EXPECT_FALSE(writeAttributes(baum, H)) << walk;
     }
     forceComponentWalk(false);
+    // The check reads a folder's rows through the folder pinned once: refused there as well.
+    ASSERT_TRUE(scratch::makeLink(baum / "verweis", target));
+    ASSERT_EQ(::mkfifo((baum / "fifo").c_str(), 0644), 0);
+    const std::vector<fs::path> rows{baum / "teil/f.txt", baum / "teil/unter", baum / "verweis",
+                                     baum / "fifo"};
+    queryEntries(
+        rows.size(), [&](std::size_t i) { return rows[i]; },
+        [&](std::size_t i, std::error_code ec, const EntryState&) {
+            EXPECT_EQ(ec, make_error_code(i == 3 ? Refusal::NotFileOrFolder : Refusal::LinkInPath))
+                << rows[i];
+        });
     EXPECT_FALSE(reasonText(make_error_code(Refusal::LinkInPath)).empty());
     EXPECT_EQ(storedValue(target), valueBefore);
     EXPECT_EQ(modeOf(target), 0644u);
