@@ -1,8 +1,12 @@
-# Install rules: the program, its help page, the desktop entry and the icons.
+# Install rules: the program, its help page, the desktop entry, the file managers' context menus
+# and the icons.
 #   <prefix>/lib/dateimark/dateimark        the program, with dateimark.htm beside it
 #   <prefix>/bin/dateimark                  a link to it; the program resolves the link to find
 #                                           its folder and so the help page
 #   <prefix>/share/applications/dateimark.desktop
+#   <prefix>/share/kio/servicemenus/dateimark-attributes.desktop     Dolphin (KF5 from 5.85, KF6)
+#   <prefix>/share/nemo/actions/dateimark.nemo_action                Nemo
+#   <prefix>/share/file-manager/actions/dateimark-attributes.desktop pcmanfm, pcmanfm-qt (libfm)
 #   <prefix>/share/icons/hicolor/<n>x<n>/apps/dateimark.png
 
 set(DATEIMARK_PROGRAM_DIR lib/dateimark)
@@ -17,6 +21,13 @@ install(CODE "
     file(CREATE_LINK ../${DATEIMARK_PROGRAM_DIR}/dateimark \"\${link}\" SYMBOLIC)
 ")
 install(FILES assets/dateimark.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# KIO trusts a desktop file that is executable or root's: the package's are root's, so the service
+# menu keeps mode 644, as lintian wants of data files.
+install(FILES assets/filemanager/dolphin-servicemenu.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/kio/servicemenus RENAME dateimark-attributes.desktop)
+install(FILES assets/filemanager/dateimark.nemo_action DESTINATION ${CMAKE_INSTALL_DATADIR}/nemo/actions)
+install(FILES assets/filemanager/pcmanfm-action.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/file-manager/actions RENAME dateimark-attributes.desktop)
 
 # The icons are drawn at build time by the same code that draws the window icon; offscreen,
 # so that building needs no display.

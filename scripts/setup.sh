@@ -17,7 +17,7 @@ test)
     pkgs+=(locales tzdata attr xauth xvfb desktop-file-utils
            g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64
            samba smbclient ntfs-3g clang libclang-rt-14-dev xdg-utils
-           dpkg-dev lintian appstream xdotool
+           dpkg-dev lintian appstream xdotool python3
            qemu-system-x86 linux-image-amd64 busybox-static kmod cpio e2fsprogs mtools dosfstools
            exfatprogs cifs-utils dbus gnome-keyring libsecret-tools gvfs-backends gvfs-fuse
            libglib2.0-bin fuse3 libfuse3-dev samba-ad-dc samba-ad-provision krb5-user iproute2)

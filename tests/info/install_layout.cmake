@@ -25,7 +25,7 @@ endif()
 execute_process(COMMAND "${VALIDATE}" "${entry}"
     RESULT_VARIABLE invalid OUTPUT_VARIABLE complaints ERROR_VARIABLE complaints)
 file(STRINGS "${entry}" lines)
-if(NOT invalid EQUAL 0 OR NOT complaints STREQUAL "" OR NOT "Exec=dateimark" IN_LIST lines
+if(NOT invalid EQUAL 0 OR NOT complaints STREQUAL "" OR NOT "Exec=dateimark %U" IN_LIST lines
    OR NOT "Icon=dateimark" IN_LIST lines)
     message(SEND_ERROR "the desktop entry is wrong:\n${complaints}")
 endif()

@@ -15,6 +15,9 @@ listing=$(dpkg-deb -c "$deb" | sed -E 's/^(.{4})\S* +(\S+ +){4}/\1 /')
 expected=("-rwx ./usr/lib/dateimark/dateimark" "-rw- ./usr/lib/dateimark/dateimark.htm"
           "lrwx ./usr/bin/dateimark -> ../lib/dateimark/dateimark"
           "-rw- ./usr/share/applications/dateimark.desktop"
+          "-rw- ./usr/share/kio/servicemenus/dateimark-attributes.desktop"
+          "-rw- ./usr/share/nemo/actions/dateimark.nemo_action"
+          "-rw- ./usr/share/file-manager/actions/dateimark-attributes.desktop"
           "-rw- ./usr/share/metainfo/org.example.dateimark.metainfo.xml"
           "-rw- ./usr/share/man/man1/dateimark.1.gz" "-rw- ./usr/share/doc/dateimark/copyright")
 for size in "$@"; do expected+=("-rw- ./usr/share/icons/hicolor/${size}x$size/apps/dateimark.png"); done
@@ -37,3 +40,17 @@ lintian --fail-on error,warning --suppress-tags initial-upload-closes-no-bugs "$
 # The tree as installed: the metainfo file together with the desktop entry and icons it names.
 dpkg-deb -x "$deb" "$out/root"
 appstreamcli validate-tree --no-net "$out/root" || fail "appstreamcli"
+
+# desktop-file-validate takes none of the context menus' formats: each must read as a key file (no
+# doubled group or key), name the action in German and hand over the selection.
+python3 - "$out/root/usr/share" <<'EOF' || fail "a context menu is wrong"
+import configparser, sys
+for path, group in [("kio/servicemenus/dateimark-attributes.desktop", "Desktop Action setAttributes"),
+                    ("nemo/actions/dateimark.nemo_action", "Nemo Action"),
+                    ("file-manager/actions/dateimark-attributes.desktop", "Desktop Entry")]:
+    keys = configparser.ConfigParser(interpolation=None, strict=True, delimiters="=")
+    keys.read_file(open(f"{sys.argv[1]}/{path}", encoding="utf-8"))
+    execs = {g["Exec"] for g in keys.values() if "Exec" in g}
+    assert keys[group]["Name[de]"] == "Attribute mit Dateimark setzen" and execs, path
+    assert execs <= {"dateimark %U", "dateimark %F"}, path
+EOF
