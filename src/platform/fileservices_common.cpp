@@ -32,19 +32,25 @@ std::error_code readLastWriteText(const fs::path& p, std::string& text) {
     return {};
 }
 
-void RowPool::read(std::size_t threadCount, const Result& result) {
-    std::vector<std::pair<std::error_code, EntryState>> states(rows.size());
+void inParallel(std::size_t count, std::size_t threadCount,
+                const std::function<void(std::size_t)>& work) {
     std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t k; (k = next++) < rows.size();)
-            states[k].first = queryEntry(paths[k], states[k].second);
+    const auto loop = [&] {
+        for (std::size_t k; (k = next++) < count;)
+            work(k);
     };
     std::vector<std::thread> threads;
-    for (std::size_t t = 1; t < std::min(rows.size(), threadCount); ++t)
-        threads.emplace_back(work);
-    work();
+    for (std::size_t t = 1; t < std::min(count, threadCount); ++t)
+        threads.emplace_back(loop);
+    loop();
     for (std::thread& t : threads)
         t.join();
+}
+
+void RowPool::read(std::size_t threadCount, const Result& result) {
+    std::vector<std::pair<std::error_code, EntryState>> states(rows.size());
+    inParallel(rows.size(), threadCount,
+               [&](std::size_t k) { states[k].first = queryEntry(paths[k], states[k].second); });
     for (std::size_t k = 0; k < rows.size(); ++k)
         result(rows[k], states[k].first, states[k].second);
 }

@@ -21,4 +21,8 @@ struct RowPool {
     void read(std::size_t threadCount, const Result& result);
 };
 
+/// work(0) … work(count - 1), by up to \p threadCount threads, the calling one among them.
+void inParallel(std::size_t count, std::size_t threadCount,
+                const std::function<void(std::size_t)>& work);
+
 } // namespace platform
