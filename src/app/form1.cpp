@@ -556,7 +556,7 @@ void Form1::SetNewAttributes() {
         }
         const auto [folder, first] = remoteFolders.try_emplace(path.parent_path().native(), false);
         if (first)
-            folder->second = platform::PinnedEntry(path).remote();
+            folder->second = platform::onNetwork(path);
         if (folder->second) {
             mountRows.emplace_back(i, path);
             onMount[i] = true;

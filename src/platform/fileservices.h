@@ -132,6 +132,9 @@ private:
     std::error_code error_;
 };
 
+/// PinnedEntry(p).remote(), on Windows from the path alone, without opening the entry.
+bool onNetwork(const fs::path& p);
+
 /// While one lives, an entry opened for changing has the folders above it checked for links once
 /// for all the entries of its folder, not again for each: the folder stays open, checked, and
 /// its entries are opened relative to it, so a link swapped in above it later leads nowhere

@@ -268,6 +268,10 @@ bool PinnedEntry::remote() const {
     return impl_->onShare || impl_->facts.remote;
 }
 
+bool onNetwork(const fs::path& p) {
+    return PinnedEntry(p).remote();
+}
+
 FolderChecks::FolderChecks() = default;
 FolderChecks::~FolderChecks() = default;
 

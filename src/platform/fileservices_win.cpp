@@ -406,6 +406,11 @@ bool PinnedEntry::remote() const {
     return !impl_->wide.empty() && onNetwork(impl_->wide, types);
 }
 
+bool onNetwork(const fs::path& p) {
+    std::map<wchar_t, bool> types;
+    return !isDevicePath(p.native()) && onNetwork(widePath(p), types);
+}
+
 FolderChecks::FolderChecks() {
     CheckedFolders& all = checkedFolders();
     std::lock_guard lock(all.mutex);
