@@ -7,6 +7,7 @@
 #include "app/qt/filelistmodel.h"
 #include "app/qt/form1window.h"
 #include "app/qt/qttoolkit.h"
+#include "support/slowfscalls.h"
 
 #include <QApplication>
 
@@ -58,15 +59,7 @@ struct Mount {
         return ::statfs(at.c_str(), &info) == 0 && info.f_type == 0x65735546;
     }
     // The calls since the last time asked, by kind ("most": the most held at once).
-    std::map<std::string, long> calls() const {
-        std::ifstream in(at / ".calls");
-        std::map<std::string, long> counts;
-        std::string name;
-        long n = 0;
-        while (in >> name >> n)
-            counts[name] = n;
-        return counts;
-    }
+    std::map<std::string, long> calls() const { return scratch::slowfsCalls(at); }
     fs::path at;
     pid_t pid = -1;
 };

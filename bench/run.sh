@@ -11,6 +11,10 @@ done
 for b in "$build"/windows/bench/bench_*.exe; do
     [[ -f $b ]] || continue
     echo "== $(basename "$b") (Wine)"
+    if [[ $b == *netmount* ]]; then
+        "$(dirname "$0")/win32netmount.sh" "$build" "$b"
+        continue
+    fi
     WINEPREFIX=$(realpath "$build")/wineprefix WINE_WITH_DISPLAY=1 \
         xvfb-run -a "$(dirname "$0")/../tests/run-wine.sh" "$b"
 done

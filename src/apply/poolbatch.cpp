@@ -137,6 +137,7 @@ private:
                 t.join();
     }
 
+    platform::FolderChecks folders_; // for as long as the threads run: declared before them
     BoxValues boxes_;
     bool touching_;
     platform::LocalTime moment_;

@@ -100,7 +100,7 @@ public:
 
     /// Whether each call on the entry waits for a network or a FUSE daemon (SMB, NFS, sshfs …):
     /// where many of them are worth having in flight together.
-    /// @note Windows: always false so far.
+    /// @note Windows: a path on a share (\\server\share) or on a drive of type DRIVE_REMOTE.
     bool remote() const;
 
     /// The attribute word and the last-write time as they are now.
@@ -142,12 +142,26 @@ private:
     std::error_code error_;
 };
 
+/// While one lives, an entry opened for changing has the folders above it checked for links once
+/// for all the entries of its folder, not again for each: the folder stays open, checked, and
+/// its entries are opened relative to it, so a link swapped in above it later leads nowhere
+/// else. For a batch of rows; the folders are closed when the last one ends.
+/// @note Linux: nothing is kept; the kernel checks each open's whole path in the one call.
+class FolderChecks {
+public:
+    FolderChecks();
+    ~FolderChecks();
+    FolderChecks(FolderChecks&&) = delete; // and with it every copy
+};
+
 /// Reads the attribute word and the last-write time of \p p through a PinnedEntry.
 std::error_code queryEntry(const fs::path& p, EntryState& out);
 
 /// queryEntry for many entries, in as few round trips as the platform allows: the entries of one
-/// folder on a share are read from one listing of that folder, not one by one, and on Linux the
-/// entries on a network or FUSE mount by many threads at once, the others by one a core. \p pathOf
+/// folder on a share are read from one listing of that folder, not one by one (on Windows where
+/// a folder on a network drive holds 8 rows or more, not under Wine, which lists slower than it
+/// reads rows side by side), and the entries on a network or FUSE mount or a network drive by
+/// many threads at once; the others on Linux by one a core, on Windows one after another. \p pathOf
 /// gives the path of each index below \p count; \p result gets each index once, in any order.
 void queryEntries(
     std::size_t count, const std::function<fs::path(std::size_t)>& pathOf,

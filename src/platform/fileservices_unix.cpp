@@ -378,6 +378,9 @@ bool PinnedEntry::remote() const {
     return impl_->onShare || impl_->facts.remote;
 }
 
+FolderChecks::FolderChecks() = default;
+FolderChecks::~FolderChecks() = default;
+
 void queryEntries(
     std::size_t count, const std::function<fs::path(std::size_t)>& pathOf,
     const std::function<void(std::size_t, std::error_code, const EntryState&)>& result) {

@@ -1,5 +1,7 @@
-// Windows only: long and odd names, device paths, the hash, and a file marked on Linux.
+// Windows only: long and odd names, device paths, the hash, the ways rows are read, and a file
+// marked on Linux.
 #include "platform/fileservices.h"
+#include "platform/folderreads_win.h"
 
 #include "platform/scratch.h"
 
@@ -83,6 +85,55 @@ TEST(WindowsPaths, TheHashFoldsCaseAsCompareStringOrdinalDoes) {
             mismatches += samePath({c}, other) != (pathHash({c}) == pathHash(other));
     }
     EXPECT_EQ(mismatches, 0);
+}
+
+// Every way of reading a folder's rows gives what reading each alone gives: read-only, hidden and
+// system files, a folder, a name in other case, a file gone, a folder that never was.
+TEST(WindowsReads, PooledAndListedRowsReadAsEachAlone) {
+    scratch::Folder dir;
+    std::vector<fs::path> rows{dir.file("weg.txt"), dir.path() / "nie" / "datei.txt"};
+    fs::remove(rows.front());
+    for (const DWORD word :
+         {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM,
+          FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY,
+          FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_ARCHIVE}) {
+        rows.push_back(dir.file("datei" + std::to_string(word) + ".txt"));
+        SetFileAttributesW(rows.back().c_str(), word);
+    }
+    rows.push_back(dir.folder("ordner"));
+    rows.push_back(dir.path() / "DATEI1.TXT");
+    const auto read = [&](FolderRead how) {
+        std::vector<std::pair<std::error_code, EntryState>> got(rows.size());
+        std::vector<std::size_t> order;
+        queryEntriesAs(
+            how, rows.size(), [&](std::size_t i) { return rows[i]; },
+            [&](std::size_t i, std::error_code ec, const EntryState& state) {
+                got[i] = {ec, state};
+                order.push_back(i);
+            });
+        return std::pair{got, order};
+    };
+    const auto alone = read(FolderRead::Alone).first;
+    EXPECT_EQ(alone[5].second.attributes & attr::Classic & ~attr::Archive,
+              attr::Hidden | attr::System | attr::ReadOnly);
+    EXPECT_EQ(alone[0].first, std::errc::no_such_file_or_directory);
+    for (const FolderRead how : {FolderRead::Pooled, FolderRead::Listed}) {
+        const auto [got, order] = read(how);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            EXPECT_EQ(got[i].first, alone[i].first) << rows[i];
+            EXPECT_EQ(got[i].second.attributes, alone[i].second.attributes) << rows[i];
+            EXPECT_EQ(got[i].second.lastWrite, alone[i].second.lastWrite) << rows[i];
+        }
+        if (how == FolderRead::Listed) { // the listing answered the rows it holds, before the rest
+            EXPECT_EQ(order.front(), 2u);
+        }
+    }
+}
+
+TEST(WindowsReads, SharesAreRemoteLocalDrivesNot) {
+    scratch::Folder dir;
+    EXPECT_TRUE(PinnedEntry(L"\\\\server\\share\\datei.txt").remote());
+    EXPECT_FALSE(PinnedEntry(dir.file("datei.txt")).remote());
 }
 
 // tests/interop marks a file H+S through the Linux build and runs this case under Wine with the

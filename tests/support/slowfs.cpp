@@ -1,7 +1,7 @@
 // A network file system on one machine: a FUSE passthrough to a local folder that holds every
 // call for a given time, as a round trip to a server would, and counts the calls by kind.
 //   slowfs FOLDER MOUNTPOINT MILLISECONDS [FUSE options, e.g. -f -o attr_timeout=0]
-// Reading MOUNTPOINT/.calls gives the counts since the last reading ("getattr 12" a line), and
+// Reading MOUNTPOINT/.calls gives the counts since it was last opened ("getattr 12" a line), and
 // the most calls held at once ("most 32"), and starts them afresh; that read is neither held nor
 // counted.
 #define FUSE_USE_VERSION 31
@@ -100,8 +100,12 @@ int on_readdir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t offse
 }
 
 int on_open(const char* path, fuse_file_info* fi) {
-    if (std::strcmp(path, CallsFile) == 0)
+    if (std::strcmp(path, CallsFile) == 0) {
+        // Taken at the open: Wine reads the start of a file twice.
+        fi->fh = reinterpret_cast<std::uint64_t>(new std::string(countsText()));
+        fi->direct_io = 1;
         return 0;
+    }
     const int fd = ::open(real(path).c_str(), fi->flags & ~O_CREAT);
     if (fd < 0)
         return held(Open, -errno);
@@ -111,16 +115,19 @@ int on_open(const char* path, fuse_file_info* fi) {
 
 int on_read(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info* fi) {
     if (std::strcmp(path, CallsFile) == 0) {
-        const std::string text = offset == 0 ? countsText() : std::string();
-        const std::size_t n = std::min(size, text.size());
-        std::memcpy(buffer, text.data(), n);
+        const auto& text = *reinterpret_cast<const std::string*>(fi->fh);
+        const std::size_t n =
+            offset < off_t(text.size()) ? std::min(size, text.size() - offset) : 0;
+        std::memcpy(buffer, text.data() + offset, n);
         return int(n);
     }
     return held(Other, fail(int(::pread(int(fi->fh), buffer, size, offset))));
 }
 
 int on_release(const char* path, fuse_file_info* fi) {
-    if (std::strcmp(path, CallsFile) != 0)
+    if (std::strcmp(path, CallsFile) == 0)
+        delete reinterpret_cast<std::string*>(fi->fh);
+    else
         ::close(int(fi->fh));
     return 0;
 }

@@ -2,9 +2,10 @@
 // 10 ms, as on a network mount: the kernel's caches off, as a client that may not cache has it.
 #pragma once
 
+#include "support/slowfscalls.h"
+
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 
@@ -39,15 +40,7 @@ public:
         return ::statfs(at_.c_str(), &info) == 0 && info.f_type == 0x65735546;
     }
     // The calls since the last time asked, by kind ("most": the most held at once).
-    std::map<std::string, long> calls() const {
-        std::ifstream in(at_ / ".calls");
-        std::map<std::string, long> counts;
-        std::string name;
-        long n = 0;
-        while (in >> name >> n)
-            counts[name] = n;
-        return counts;
-    }
+    std::map<std::string, long> calls() const { return slowfsCalls(at_); }
 
 private:
     std::filesystem::path at_;

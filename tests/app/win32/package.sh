@@ -7,7 +7,7 @@ dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 (cd "$dir" && cmake -E tar xf "$zip")
 [[ $(ls "$dir") == $'dateimark.exe\ndateimark.htm' ]] || { echo "unexpected contents:"; ls "$dir"; exit 1; }
-system='^(ADVAPI32|COMCTL32|GDI32|KERNEL32|msvcrt|ole32|OLEAUT32|SHELL32|USER32|UxTheme)\.dll$'
+system='^(ADVAPI32|COMCTL32|GDI32|KERNEL32|msvcrt|ntdll|ole32|OLEAUT32|SHELL32|USER32|UxTheme)\.dll$'
 x86_64-w64-mingw32-objdump -p "$dir/dateimark.exe" | sed -n 's/^\s*DLL Name: //p' | while read -r dll; do
     [[ $dll =~ $system ]] || { echo "needs a DLL that Windows does not have: $dll"; exit 1; }
 done
