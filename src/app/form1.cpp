@@ -168,7 +168,7 @@ void Form1::ChkSituation() {
     for (const auto& [i, entry] : std::exchange(readBack_, {}))
         take(i, {}, entry);
     platform::queryEntries(
-        asked.size(), [&](std::size_t k) { return std::filesystem::path(rows_.at(asked[k]).path); },
+        asked.size(), [&](std::size_t k) { return rows_.at(asked[k]).path; },
         [&](std::size_t k, std::error_code ec, const platform::EntryState& entry) {
             take(asked[k], ec, entry);
         });

@@ -90,7 +90,7 @@ public:
     /// PinnedEntry(p) for \p p, a name in the folder \p folder is pinned to: the name is looked
     /// up there, the folder not again (many rows of one folder cost one lookup each).
     /// @note Windows and shares: as PinnedEntry(p).
-    PinnedEntry(const PinnedEntry& folder, const fs::path& p);
+    PinnedEntry(const PinnedEntry& folder, const fs::path::string_type& p);
     ~PinnedEntry();
     PinnedEntry(const PinnedEntry&) = delete;
     PinnedEntry& operator=(const PinnedEntry&) = delete;
@@ -164,7 +164,7 @@ std::error_code queryEntry(const fs::path& p, EntryState& out);
 /// many threads at once; the others on Linux by one a core, on Windows one after another. \p pathOf
 /// gives the path of each index below \p count; \p result gets each index once, in any order.
 void queryEntries(
-    std::size_t count, const std::function<fs::path(std::size_t)>& pathOf,
+    std::size_t count, const std::function<fs::path::string_type(std::size_t)>& pathOf,
     const std::function<void(std::size_t, std::error_code, const EntryState&)>& result);
 
 /// Which of \p folders lie on a network or FUSE mount (Windows: a remote drive or a \\server

@@ -49,8 +49,9 @@ void inParallel(std::size_t count, std::size_t threads,
 
 void RowPool::read(std::size_t threadCount, const Result& result) {
     std::vector<std::pair<std::error_code, EntryState>> states(rows.size());
-    inParallel(rows.size(), threadCount,
-               [&](std::size_t k) { states[k].first = queryEntry(paths[k], states[k].second); });
+    inParallel(rows.size(), threadCount, [&](std::size_t k) {
+        states[k].first = queryEntry(fs::path(paths[k]), states[k].second);
+    });
     for (std::size_t k = 0; k < rows.size(); ++k)
         result(rows[k], states[k].first, states[k].second);
 }

@@ -98,15 +98,16 @@ PinnedEntry::PinnedEntry(const fs::path& p) : impl_(std::make_unique<Impl>()) {
     error_ = impl_->open(p);
 }
 
-PinnedEntry::PinnedEntry(const PinnedEntry& folder, const fs::path& p)
+PinnedEntry::PinnedEntry(const PinnedEntry& folder, const fs::path::string_type& p)
     : impl_(std::make_unique<Impl>()) {
     const Impl& f = *folder.impl_;
-    if (folder.error_ || f.onShare || !S_ISDIR(f.st.st_mode) || !p.has_filename() ||
-        share::isShare(p.native())) {
+    const std::size_t slash = p.rfind('/');
+    if (folder.error_ || f.onShare || !S_ISDIR(f.st.st_mode) || slash == std::string::npos ||
+        slash + 1 == p.size() || share::isShare(p)) {
         error_ = impl_->open(p);
         return;
     }
-    impl_->fd.reset(openBelow(f.fd.get(), p.filename().c_str(), O_PATH));
+    impl_->fd.reset(openBelow(f.fd.get(), p.c_str() + slash + 1, O_PATH));
     error_ = impl_->pin();
 }
 
@@ -316,7 +317,7 @@ void listAhead(const fs::path& folder, std::size_t rows) {
 void readByFolder(RowPool& pool, std::size_t threads, std::size_t run,
                   const RowPool::Result& result) {
     const auto folderOf = [&](std::size_t k) {
-        const std::string& p = pool.paths[k].native();
+        const std::string& p = pool.paths[k];
         return std::string_view(p).substr(0, p.rfind('/'));
     };
     std::vector<std::pair<std::size_t, std::size_t>> runs;
@@ -331,10 +332,11 @@ void readByFolder(RowPool& pool, std::size_t threads, std::size_t run,
     inParallel(runs.size(), threads, [&](std::size_t r) {
         const auto [begin, end] = runs[r];
         if (end - begin == 1) {
-            states[begin].first = queryEntry(pool.paths[begin], states[begin].second);
+            states[begin].first = queryEntry(fs::path(pool.paths[begin]), states[begin].second);
             return;
         }
-        const PinnedEntry folder(pool.paths[begin].parent_path());
+        const std::string_view folderName = folderOf(begin);
+        const PinnedEntry folder(fs::path(folderName.empty() ? "/" : folderName));
         for (std::size_t k = begin; k < end; ++k)
             states[k].first = PinnedEntry(folder, pool.paths[k]).query(states[k].second);
     });
@@ -349,12 +351,13 @@ void readAcrossNetwork(RowPool& pool, const RowPool::Result& result) {
     constexpr std::size_t Part = 2048, RowsWorthListing = 8;
     for (std::size_t at = 0; at < pool.rows.size(); at += Part) {
         RowPool part;
-        std::map<fs::path, std::size_t> rowsIn;
+        std::map<std::string, std::size_t> rowsIn;
         for (std::size_t k = at; k < std::min(at + Part, pool.rows.size()); ++k) {
-            ++rowsIn[pool.paths[k].parent_path()];
+            const std::string& p = pool.paths[k];
+            ++rowsIn[p.substr(0, p.rfind('/'))];
             part.add(pool.rows[k], std::move(pool.paths[k]));
         }
-        std::vector<std::pair<fs::path, std::size_t>> listed;
+        std::vector<std::pair<std::string, std::size_t>> listed;
         for (auto& [folder, rows] : rowsIn)
             if (rows >= RowsWorthListing)
                 listed.emplace_back(folder, rows);
@@ -382,7 +385,7 @@ FolderChecks::FolderChecks() = default;
 FolderChecks::~FolderChecks() = default;
 
 void queryEntries(
-    std::size_t count, const std::function<fs::path(std::size_t)>& pathOf,
+    std::size_t count, const std::function<fs::path::string_type(std::size_t)>& pathOf,
     const std::function<void(std::size_t, std::error_code, const EntryState&)>& result) {
     // Share entries by folder: one listing answers them all, and the folders' listings are in
     // flight together.
@@ -390,8 +393,8 @@ void queryEntries(
     std::vector<share::Address> folders;
     RowPool others;
     for (std::size_t i = 0; i < count; ++i) {
-        fs::path p = pathOf(i);
-        const auto address = share::isShare(p.native()) ? share::fromRow(p.native()) : std::nullopt;
+        std::string p = pathOf(i);
+        const auto address = share::isShare(p) ? share::fromRow(p) : std::nullopt;
         if (address && !address->path.empty()) {
             auto [folder, name] = folderAndName(*address);
             auto& rows = byFolder[share::rowText(folder)];
@@ -402,14 +405,23 @@ void queryEntries(
         }
         others.add(i, std::move(p));
     }
-    // The rows on network and FUSE mounts many at a time, the others one a core.
+    // The rows on network and FUSE mounts many at a time, the others one a core; each folder
+    // is asked once.
+    std::unordered_map<std::string_view, std::size_t> folderIndex;
     std::vector<fs::path> parents;
-    for (const fs::path& p : others.paths)
-        parents.push_back(p.parent_path());
-    const std::vector<bool> remoteRow = onNetworkMounts(parents);
+    std::vector<std::size_t> folderOfRow;
+    for (const std::string& p : others.paths) {
+        const std::string_view folder = std::string_view(p).substr(0, p.rfind('/'));
+        const auto [known, first] = folderIndex.try_emplace(folder, parents.size());
+        if (first)
+            parents.emplace_back(folder);
+        folderOfRow.push_back(known->second);
+    }
+    const std::vector<bool> remoteFolder = onNetworkMounts(parents);
     RowPool remote, local;
     for (std::size_t k = 0; k < others.rows.size(); ++k)
-        (remoteRow[k] ? remote : local).add(others.rows[k], std::move(others.paths[k]));
+        (remoteFolder[folderOfRow[k]] ? remote : local)
+            .add(others.rows[k], std::move(others.paths[k]));
     readAcrossNetwork(remote, result);
     readByFolder(local, std::max(1u, std::thread::hardware_concurrency()), 256, result);
     std::vector<share::Listed> lists;

@@ -399,7 +399,8 @@ PinnedEntry::PinnedEntry(const fs::path& p) : impl_(std::make_unique<Impl>()) {
     error_ = openEntry(impl_->wide, impl_->h);
 }
 
-PinnedEntry::PinnedEntry(const PinnedEntry&, const fs::path& p) : PinnedEntry(p) {}
+PinnedEntry::PinnedEntry(const PinnedEntry&, const fs::path::string_type& p)
+    : PinnedEntry(fs::path(p)) {}
 
 PinnedEntry::~PinnedEntry() = default;
 
@@ -589,13 +590,14 @@ Listing listFolder(const std::wstring& folder) {
 using Choice = std::function<FolderRead(const fs::path& first, std::size_t rows)>;
 
 void readByFolder(
-    const Choice& choose, std::size_t count, const std::function<fs::path(std::size_t)>& pathOf,
+    const Choice& choose, std::size_t count,
+    const std::function<fs::path::string_type(std::size_t)>& pathOf,
     const std::function<void(std::size_t, std::error_code, const EntryState&)>& result) {
     std::vector<fs::path> paths;
     std::unordered_map<std::wstring, std::vector<std::size_t>> byFolder;
     std::vector<const std::vector<std::size_t>*> folders;
     for (std::size_t i = 0; i < count; ++i) {
-        paths.push_back(pathOf(i));
+        paths.emplace_back(pathOf(i));
         auto [folder, first] = byFolder.try_emplace(paths.back().parent_path().native());
         if (first)
             folders.push_back(&folder->second);
@@ -643,13 +645,14 @@ bool listingPays() {
 } // namespace
 
 void queryEntriesAs(
-    FolderRead how, std::size_t count, const std::function<fs::path(std::size_t)>& pathOf,
+    FolderRead how, std::size_t count,
+    const std::function<fs::path::string_type(std::size_t)>& pathOf,
     const std::function<void(std::size_t, std::error_code, const EntryState&)>& result) {
     readByFolder([how](const fs::path&, std::size_t) { return how; }, count, pathOf, result);
 }
 
 void queryEntries(
-    std::size_t count, const std::function<fs::path(std::size_t)>& pathOf,
+    std::size_t count, const std::function<fs::path::string_type(std::size_t)>& pathOf,
     const std::function<void(std::size_t, std::error_code, const EntryState&)>& result) {
     std::map<wchar_t, bool> types;
     const auto choose = [&types](const fs::path& first, std::size_t rows) {

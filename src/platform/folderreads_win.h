@@ -14,7 +14,8 @@ enum class FolderRead {
 
 /// queryEntries with the rows of every folder read as \p how says.
 void queryEntriesAs(
-    FolderRead how, std::size_t count, const std::function<fs::path(std::size_t)>& pathOf,
+    FolderRead how, std::size_t count,
+    const std::function<fs::path::string_type(std::size_t)>& pathOf,
     const std::function<void(std::size_t, std::error_code, const EntryState&)>& result);
 
 } // namespace platform

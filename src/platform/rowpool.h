@@ -16,9 +16,9 @@ void inParallel(std::size_t count, std::size_t threads,
 struct RowPool {
     using Result = std::function<void(std::size_t, std::error_code, const EntryState&)>;
     std::vector<std::size_t> rows;
-    std::vector<fs::path> paths;
+    std::vector<fs::path::string_type> paths; // as given: a path is split only where needed
 
-    void add(std::size_t row, fs::path path) {
+    void add(std::size_t row, fs::path::string_type path) {
         rows.push_back(row);
         paths.push_back(std::move(path));
     }
