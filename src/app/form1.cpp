@@ -290,7 +290,7 @@ void Form1::Liste_OLEDragDrop(std::vector<filelist::PathString> names,
 
 bool Form1::HandOver(std::vector<filelist::PathString> names,
                      std::vector<std::string> refusedShares) {
-    if (running_ || ending_)
+    if (running_ || applying_ || ending_)
         return false;
     if (dropping_)
         handedOver_.emplace_back(std::move(names), std::move(refusedShares));
@@ -556,6 +556,19 @@ void Form1::SetNewAttributes() {
     // A marking changed by keys a moment ago: the boxes are preset for it first, so that a run
     // never applies boxes that describe other rows.
     checkIfPending();
+    const platform::LocalTime moment = datefields::Moment(touchTime_);
+    // A question box runs the event loop: names handed over then would change the rows.
+    applying_ = true;
+    std::int64_t written = 0;
+    if (touching_ && !platform::onLocalClock(moment, written) &&
+        toolkit_.messageBox("Diese Zeit gibt es am eingegebenen Tag nicht: die Uhren werden dann "
+                            "vorgestellt.\rDie Dateien erhielten stattdessen " +
+                                platform::formatLastWrite(written) + ".\r\rMöchten Sie fortsetzen?",
+                            MessageStyle::YesNoStop, ProgramTitle) == MessageAnswer::No) {
+        applying_ = false;
+        UserInfo("Abgebrochen");
+        return;
+    }
     ui_.listRowsInserted();
     const std::size_t n = rows_.size();
     barMax_ = int(n);
@@ -563,7 +576,6 @@ void Form1::SetNewAttributes() {
     ui_.setBarMax(barMax_);
     ui_.setPointer(Pointer::Hourglass);
     const bool touching = touching_;
-    const platform::LocalTime moment = datefields::Moment(touchTime_);
     const apply::BoxValues boxes = boxes_;
     lastRepaint_ = {};
     share::signin::forgetCancelled();
@@ -656,6 +668,7 @@ void Form1::SetNewAttributes() {
             ++notSignedIn;
             continue;
         }
+        announce(); // a row that could not be read was not announced yet
         showProgress(true);
         const std::string text = "Folgendes Objekt ließ sich nicht bearbeiten:\r" +
                                  platform::displayText(path) + "\r\rGrund:\r" +
@@ -676,6 +689,7 @@ void Form1::SetNewAttributes() {
         running_ = false;
         setControlsDuringRun(true);
     }
+    applying_ = false;
     if (ending_) { // "&Ende" during the run: the window is gone
         readBack_.clear();
         return;

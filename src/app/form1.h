@@ -136,7 +136,8 @@ private:
     std::int16_t lastSortColumn_ = 0;
     bool dropping_ = false;
     bool ending_ = false;
-    bool running_ = false; // an apply run takes window events (share rows)
+    bool running_ = false;  // an apply run takes window events (share rows)
+    bool applying_ = false; // from "&Start" until the run is done
     // Rows (by index) whose state the run just read back: its closing check need not ask again.
     std::vector<std::pair<std::size_t, platform::EntryState>> readBack_;
     std::size_t skipped_ = 0;

@@ -52,8 +52,10 @@ bool ApplyRow(const std::filesystem::path& path, const BoxValues& boxes,
     std::error_code timeError;
     if (touch)
         timeError = entry.setLastWriteTime(*moment, &failure.keptTime);
-    if (auto ec = entry.writeAttributes(NewAttributeWord(before.attributes, boxes))) {
+    const std::uint32_t word = NewAttributeWord(before.attributes, boxes);
+    if (auto ec = entry.writeAttributes(word)) {
         failure.ec = ec;
+        failure.changing = (word ^ before.attributes) & Classic;
         failure.step = Step::Attributes;
         failure.timeSet = touch && !timeError;
         platform::EntryState now;
@@ -80,6 +82,10 @@ std::string ReasonLine(const RowFailure& failure) {
     else if (failure.timeSet) // the user may not expect a changed file
         line = "Datum und Zeit wurden gesetzt, die Attribute nicht: ";
     line += platform::reasonText(failure.ec);
+    // The write was put back: the letters it was to change are the ones at stake.
+    if (failure.ec == platform::Refusal::NotKept && failure.changing)
+        line += (failure.changing & (failure.changing - 1) ? ": eines oder mehrere von " : ": ") +
+                letters(failure.changing);
     if (failure.ec == platform::Refusal::TimeNotKept)
         line += " (es hätte " + platform::formatLastWrite(failure.keptTime) +
                 " daraus gemacht; die Datei behält ihre Zeit)";

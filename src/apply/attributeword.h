@@ -32,8 +32,9 @@ enum class Step { Read, Time, Attributes };
 struct RowFailure {
     std::error_code ec;
     Step step = Step::Read;
-    bool timeSet = false;      ///< the new time stands although the attributes failed
-    std::int64_t keptTime = 0; ///< TimeNotKept: the moment the file system would have made
+    bool timeSet = false;       ///< the new time stands although the attributes failed
+    std::int64_t keptTime = 0;  ///< TimeNotKept: the moment the file system would have made
+    std::uint32_t changing = 0; ///< Step::Attributes: the classic bits the write was to change
     /// Where the attributes could not be put back as they were: what the entry has now (none
     /// when it could not be read).
     std::optional<std::optional<std::uint32_t>> attributesNow;

@@ -72,6 +72,11 @@ struct LocalTime {
 std::error_code utcOf(const LocalTime& t, std::time_t& when);
 #endif
 
+/// Whether the local clock ever shows \p t: false in the hour skipped when clocks go forward,
+/// \p written then the moment (seconds since 1970 UTC) a file gets for it instead. A date that
+/// does not exist is left to the write to refuse.
+bool onLocalClock(const LocalTime& t, std::int64_t& written);
+
 /// One file or folder, opened once for every step of a row: each read and write reaches the
 /// entry that was opened, also when its name is renamed or replaced meanwhile. It is opened
 /// without going through a link in any component (a final link too: LinkInPath); device nodes,

@@ -94,6 +94,15 @@ std::error_code utcOf(const LocalTime& t, std::time_t& when) {
     return {};
 }
 
+bool onLocalClock(const LocalTime& t, std::int64_t& written) {
+    std::time_t when = 0;
+    struct tm back {};
+    if (utcOf(t, when) || !::localtime_r(&when, &back))
+        return true;
+    written = when;
+    return back.tm_hour == t.hour && back.tm_min == t.minute && back.tm_mday == t.day;
+}
+
 PinnedEntry::PinnedEntry(const fs::path& p) : impl_(std::make_unique<Impl>()) {
     error_ = impl_->open(p);
 }

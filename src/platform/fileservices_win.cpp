@@ -379,7 +379,28 @@ bool localToUtc(const SYSTEMTIME& local, FILETIME& out) {
     return true;
 }
 
+SYSTEMTIME systemTimeOf(const LocalTime& t) {
+    SYSTEMTIME local{};
+    local.wYear = static_cast<WORD>(t.year);
+    local.wMonth = static_cast<WORD>(t.month);
+    local.wDay = static_cast<WORD>(t.day);
+    local.wHour = static_cast<WORD>(t.hour);
+    local.wMinute = static_cast<WORD>(t.minute);
+    local.wSecond = static_cast<WORD>(t.second);
+    return local;
+}
+
 } // namespace
+
+bool onLocalClock(const LocalTime& t, std::int64_t& written) {
+    const SYSTEMTIME local = systemTimeOf(t);
+    SYSTEMTIME utc, back;
+    FILETIME when;
+    if (!localToUtc(local, when))
+        return true;
+    written = secondsOf(when);
+    return !localToSystem(local, utc) || !systemToLocal(utc, back) || sameWallClock(local, back);
+}
 
 struct PinnedEntry::Impl {
     HANDLE h = INVALID_HANDLE_VALUE;
@@ -497,13 +518,7 @@ std::error_code PinnedEntry::setLastWriteTime(const LocalTime& t, std::int64_t* 
         t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 ||
         t.second > 59 || t.year < 1601 || t.year > 30827)
         return errorOf(ERROR_INVALID_PARAMETER);
-    SYSTEMTIME local{};
-    local.wYear = static_cast<WORD>(t.year);
-    local.wMonth = static_cast<WORD>(t.month);
-    local.wDay = static_cast<WORD>(t.day);
-    local.wHour = static_cast<WORD>(t.hour);
-    local.wMinute = static_cast<WORD>(t.minute);
-    local.wSecond = static_cast<WORD>(t.second);
+    const SYSTEMTIME local = systemTimeOf(t);
     FILETIME when;
     if (!localToUtc(local, when))
         return lastError();

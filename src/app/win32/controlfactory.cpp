@@ -42,7 +42,7 @@ WindowKind kindOf(const app::ControlSpec& design) {
         return {WC_LISTVIEWW, LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_TABSTOP,
                 WS_EX_CLIENTEDGE};
     case app::Kind::Button:
-        return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
+        return {L"BUTTON", BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP, 0}; // tells its focus
     case app::Kind::TriStateBox: // the logic decides the next state
         return {L"BUTTON", BS_3STATE | WS_TABSTOP, 0};
     case app::Kind::CheckBox: // a box two lines high wraps its caption

@@ -1,6 +1,7 @@
 #include "app/win32/form1window.h"
 
 #include "app/win32/resources.h"
+#include "app/win32/startup.h"
 
 #include <commctrl.h>
 
@@ -10,7 +11,6 @@ using app::Ctl;
 
 namespace {
 
-constexpr wchar_t WindowClass[] = L"DateimarkForm1";
 constexpr DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD ExStyle = WS_EX_CONTROLPARENT;
 constexpr UINT FirstControlId = 1000;
@@ -22,9 +22,9 @@ constexpr UINT DpiChanged = 0x02E0; // WM_DPICHANGED, Windows 8.1 and later
 
 Form1Window::Form1Window(Win32Toolkit& toolkit)
     : toolkit_(toolkit), logic_(std::make_unique<app::Form1>(*this, toolkit)) {
-    RegisterWindowClass(WindowClass, windowProc, IDI_DATEIMARK);
-    hwnd_ = CreateWindowExW(ExStyle, WindowClass, L"---", Style, CW_USEDEFAULT, CW_USEDEFAULT, 100,
-                            100, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    RegisterWindowClass(MainWindowClass, windowProc, IDI_DATEIMARK);
+    hwnd_ = CreateWindowExW(ExStyle, MainWindowClass, L"---", Style, CW_USEDEFAULT, CW_USEDEFAULT,
+                            100, 100, nullptr, nullptr, GetModuleHandleW(nullptr), this);
     dpi_ = WindowDpi(hwnd_);
     // The client area has the design's size; the window opens centred on its screen.
     RECT frame{0, 0, px(app::WindowWidth), px(app::WindowHeight)};
@@ -125,7 +125,14 @@ void Form1Window::onCommand(UINT id, UINT code) {
     const int index = made.design->index;
     const bool ticked =
         code == BN_CLICKED && SendMessageW(made.hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    if (code == BN_CLICKED && name == "Btn")
+    if (name == "Btn" && (code == BN_SETFOCUS || code == BN_KILLFOCUS)) {
+        // No button is the default: the frame shows what Enter presses, the focused button.
+        SendMessageW(made.hwnd, BM_SETSTYLE, code == BN_SETFOCUS ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON,
+                     TRUE);
+        return;
+    }
+    // A button that notifies reports the second click of a double click on its own.
+    if ((code == BN_CLICKED || code == BN_DOUBLECLICKED) && name == "Btn")
         logic_->Btn_Click(index);
     else if (code == BN_CLICKED && name == "AttribChk")
         logic_->AttribChk_Click(index);
@@ -156,6 +163,18 @@ LRESULT Form1Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NOTIFY: {
         auto* header = reinterpret_cast<NMHDR*>(lParam);
         return header->hwndFrom == list_.hwnd() ? list_.onNotify(header) : 0;
+    }
+    case WM_COPYDATA: { // names a second start hands over
+        std::vector<std::wstring> names;
+        std::vector<std::string> refused;
+        if (!ReadHandOver(*reinterpret_cast<const COPYDATASTRUCT*>(lParam), names, refused) ||
+            ((!names.empty() || !refused.empty()) &&
+             !logic_->HandOver(std::move(names), std::move(refused))))
+            return FALSE;
+        if (IsIconic(hwnd_))
+            ShowWindow(hwnd_, SW_RESTORE);
+        SetForegroundWindow(GetLastActivePopup(hwnd_)); // a box or dialog open stays in front
+        return TRUE;
     }
     case WM_DROPFILES:
         list_.filesDropped(hwnd_, reinterpret_cast<HDROP>(wParam));

@@ -23,6 +23,9 @@
 
 namespace win32kit {
 
+/// The main window's class: a second start finds the running window by it.
+inline constexpr wchar_t MainWindowClass[] = L"DateimarkForm1";
+
 class Form1Window : public app::FormControls {
 public:
     /// Creates the window, hidden, and runs its start-up.

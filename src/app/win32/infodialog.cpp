@@ -174,10 +174,9 @@ LRESULT InfoDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         const UINT index = LOWORD(wParam) - FirstButtonId;
         if (index < 3)
             shell::ShellOpen(toolkit_, InfoText::LinkTargets()[index], app::ShowNormal);
-        else if (index == 3)
+        else if (index == 3 || LOWORD(wParam) == IDCANCEL) // the close button, Escape
             ShowWindow(dialog_, SW_HIDE);
-        // Enter with no button focused (IDOK) starts nothing; Escape (IDCANCEL) leaves the
-        // dialog open: only the close button and the close box close it.
+        // Enter with no button focused (IDOK) starts nothing.
         return 0;
     }
     case WM_DRAWITEM: {

@@ -89,6 +89,13 @@ void ListView::setIcons() {
 
 int ListView::columnWidth(int column) const {
     const int width = Px(app::Columns()[std::size_t(column)].width, dpi_);
+    if (column == filelist::TypeColumn) {
+        // The header's caption with the margins the header draws around a text, and the icon
+        // with the list's margins around it.
+        const int caption = int(TextExtent(font_, Widen(app::Columns()[0].header)).cx) +
+                            6 * GetSystemMetrics(SM_CXEDGE) + MulDiv(4, dpi_, 96);
+        return std::max({width, caption, MulDiv(16 + 12, dpi_, 96)});
+    }
     if (column != filelist::DateColumn)
         return width;
     // The date column takes what its widest text needs, never less than its design.

@@ -1,6 +1,8 @@
 #include "app/win32/win32toolkit.h"
 
+#include "app/form1.h"
 #include "app/win32/accesskeys.h"
+#include "filelist/urilist.h"
 
 #include <shellapi.h>
 
@@ -33,15 +35,32 @@ std::string Narrow(std::wstring_view text) {
 namespace {
 
 HHOOK boxHook = nullptr;
+HWND boxOwner = nullptr;
 
 // The system's message box speaks the language of the Windows it runs on; ours is German
-// everywhere. The box's buttons are renamed as it is activated.
+// everywhere. The box's buttons are renamed as it is activated, and it stands over the middle of
+// its owner, as the info dialog does, not of the screen.
 LRESULT CALLBACK renameButtons(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE) {
         const HWND box = reinterpret_cast<HWND>(wParam);
         SetDlgItemTextW(box, IDYES, L"&Ja");
         SetDlgItemTextW(box, IDNO, L"&Nein");
         SetDlgItemTextW(box, IDOK, L"OK");
+        RECT owner, frame;
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        if (boxOwner && IsWindowVisible(boxOwner) && !IsIconic(boxOwner) &&
+            GetWindowRect(boxOwner, &owner) && GetWindowRect(box, &frame) &&
+            GetMonitorInfoW(MonitorFromWindow(boxOwner, MONITOR_DEFAULTTONEAREST), &monitor)) {
+            const RECT& work = monitor.rcWork; // all of it on the owner's screen
+            const LONG w = frame.right - frame.left, h = frame.bottom - frame.top;
+            const LONG x = (owner.left + owner.right - w) / 2,
+                       y = (owner.top + owner.bottom - h) / 2;
+            SetWindowPos(box, nullptr,
+                         std::clamp(x, work.left, std::max(work.left, work.right - w)),
+                         std::clamp(y, work.top, std::max(work.top, work.bottom - h)), 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         UnhookWindowsHookEx(boxHook);
         boxHook = nullptr;
         return 0;
@@ -72,6 +91,7 @@ app::MessageAnswer Win32Toolkit::messageBox(const std::string& text, app::Messag
         type |= MB_YESNO | MB_ICONSTOP | MB_DEFBUTTON1;
         break;
     }
+    boxOwner = owner_;
     boxHook = SetWindowsHookExW(WH_CBT, renameButtons, nullptr, GetCurrentThreadId());
     const int answer = MessageBoxW(owner_, shown.c_str(), Widen(title).c_str(), type);
     if (boxHook) {
@@ -199,7 +219,21 @@ Win32Toolkit::sortKeys(std::size_t count, const std::function<std::string(std::s
 }
 
 void Win32Toolkit::shellOpen(const std::string& target, int showCommand) {
-    ShellExecuteW(owner_, L"open", Widen(target).c_str(), nullptr, nullptr, showCommand);
+    const auto result = INT_PTR(
+        ShellExecuteW(owner_, L"open", Widen(target).c_str(), nullptr, nullptr, showCommand));
+    if (result > 32)
+        return;
+    // A file's address is shown as its path, as the user knows it.
+    std::string shown = target;
+    if (const auto names = filelist::parseUriList(target); names.size() == 1)
+        shown = Narrow(names.front());
+    const char* why = result == SE_ERR_FNF || result == SE_ERR_PNF ? "Die Datei gibt es nicht."
+                      : result == SE_ERR_NOASSOC
+                          ? "Kein Programm ist eingerichtet, das diese Art Datei öffnet."
+                          : nullptr;
+    messageBox(shown + "\rließ sich nicht öffnen. " +
+                   (why ? why : "(Fehler " + std::to_string(result) + ")"),
+               app::MessageStyle::OkInformation, app::ProgramTitle);
 }
 
 } // namespace win32kit

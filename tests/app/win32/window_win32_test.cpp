@@ -1,5 +1,6 @@
 // The Windows window under Wine, through the Win32 API itself: real drops, keys and screens.
 #include "app/win32/form1window.h"
+#include "app/win32/startup.h"
 #include "platform/scratch.h"
 
 #include <commctrl.h>
@@ -78,6 +79,33 @@ int inkIn(HWND w, RECT r) {
     return ink;
 }
 
+// The message boxes of the window as the user sees them: text, buttons, frame, and the status
+// bar's message meanwhile; each answered with the next of `answers` (a button's id).
+struct SeenBox {
+    std::wstring text, yes, no, status;
+    RECT frame{};
+};
+std::vector<SeenBox> seen;
+std::vector<int> answers;
+HWND statusBar = nullptr;
+
+void answerBoxes(std::vector<int> buttons) {
+    seen.clear();
+    answers = std::move(buttons);
+    SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+        const HWND box = FindWindowW(L"#32770", L"Dateimark 2.5");
+        if (!box || !IsWindowVisible(box))
+            return;
+        seen.push_back({textOf(GetDlgItem(box, 0xFFFF)), textOf(GetDlgItem(box, IDYES)),
+                        textOf(GetDlgItem(box, IDNO)), panel(statusBar, 1)});
+        GetWindowRect(box, &seen.back().frame);
+        PostMessageW(box, WM_COMMAND, answers.front(), 0);
+        answers.erase(answers.begin());
+        if (answers.empty())
+            KillTimer(nullptr, id);
+    });
+}
+
 struct Win32WindowTest : ::testing::Test {
     scratch::Folder dir;
     Toolkit toolkit;
@@ -89,6 +117,7 @@ struct Win32WindowTest : ::testing::Test {
         InitCommonControlsEx(&controls);
     }
     void SetUp() override {
+        statusBar = window.status();
         ShowWindow(window.hwnd(), SW_SHOW);
         SetForegroundWindow(window.hwnd());
     }
@@ -236,10 +265,21 @@ TEST_F(Win32WindowTest, AnAccessKeyPressesItsOneControlOrMovesTheFocusAmongThose
     toolkit.yield();
     window.flushStatus();
     EXPECT_EQ(panel(window.status(), 0), L"1 Datei, davon 0 ausgewählt");
+
+    // No button keeps the default frame once the focus has left it. Tab skips
+    // "&Start", disabled with no row marked.
+    const HWND end = window.named("Btn", 9);
+    SetFocus(window.named("Btn", 5));
+    PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+    toolkit.yield();
+    ASSERT_EQ(GetFocus(), end);
+    SetFocus(window.list());
+    EXPECT_EQ(GetWindowLongW(end, GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
 }
 
 TEST_F(Win32WindowTest, OnEveryScreenTheHeaderLettersCaptionsAndInfoButtonsAreWhole) {
     // A text cut at a control's edge leaves ink in the edge's pixels.
+    drop({dir.file("a.txt")});
     win32kit::InfoDialog info(window.hwnd(), toolkit);
     const HWND header = HWND(SendMessageW(window.list(), LVM_GETHEADER, 0, 0));
     for (const int dpi : {96, 144}) {
@@ -253,6 +293,13 @@ TEST_F(Win32WindowTest, OnEveryScreenTheHeaderLettersCaptionsAndInfoButtonsAreWh
             InflateRect(&item, -2, -2); // inside the edges
             EXPECT_GE(inkIn(header, item), 12) << "no letter in column " << c << " at " << dpi;
         }
+        RECT type, icon{LVIR_ICON};
+        SendMessageW(header, HDM_GETITEMRECT, 0, LPARAM(&type));
+        SendMessageW(window.list(), LVM_GETITEMRECT, 0, LPARAM(&icon));
+        const auto font = HFONT(SendMessageW(header, WM_GETFONT, 0, 0));
+        EXPECT_GE(type.right,
+                  win32kit::TextExtent(font, L"Typ").cx + 6 * GetSystemMetrics(SM_CXEDGE));
+        EXPECT_LE(icon.right, type.right) << "the icon is cut at " << dpi;
         for (const int index : {0, 1}) { // "Datum:" and "Zeit:", right-aligned
             const HWND label = window.named("Label1", index);
             RECT client;
@@ -273,22 +320,100 @@ TEST_F(Win32WindowTest, OnEveryScreenTheHeaderLettersCaptionsAndInfoButtonsAreWh
     }
 }
 
-TEST_F(Win32WindowTest, TheQuestionBoxSpeaksGermanWhateverTheWindowsLanguage) {
-    static std::wstring yes, no;
-    SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
-        const HWND box = FindWindowW(L"#32770", L"Dateimark 2.5");
-        if (!box)
-            return;
-        KillTimer(nullptr, id);
-        yes = textOf(GetDlgItem(box, IDYES));
-        no = textOf(GetDlgItem(box, IDNO));
-        PostMessageW(box, WM_COMMAND, IDNO, 0);
-    });
+TEST_F(Win32WindowTest, TheQuestionBoxSpeaksGermanOverTheMiddleOfTheWindow) {
+    answerBoxes({IDNO});
     EXPECT_EQ(toolkit.messageBox("Möchten Sie fortsetzen?", app::MessageStyle::YesNoStop,
                                  "Dateimark 2.5"),
               app::MessageAnswer::No);
-    EXPECT_EQ(yes, L"&Ja");
-    EXPECT_EQ(no, L"&Nein");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].yes + L" " + seen[0].no, L"&Ja &Nein");
+    RECT owner;
+    GetWindowRect(window.hwnd(), &owner);
+    const RECT& box = seen[0].frame;
+    EXPECT_NEAR(box.left + box.right, owner.left + owner.right, 2);
+    EXPECT_NEAR(box.top + box.bottom, owner.top + owner.bottom, 2);
+
+    // A help page that is not there says so.
+    answerBoxes({IDOK});
+    SendMessageW(window.named("Btn", 10), BM_CLICK, 0, 0);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_NE(seen[0].text.find(L"dateimark.htm\r\nließ sich nicht öffnen"), std::wstring::npos)
+        << win32kit::Narrow(seen[0].text);
+}
+
+TEST_F(Win32WindowTest, EscapeClosesTheInfoDialog) {
+    static bool closedLate;
+    closedLate = false;
+    const UINT_PTR escape = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+        PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    const UINT_PTR late = SetTimer(nullptr, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) {
+        closedLate = true; // by its close box
+        PostMessageW(GetActiveWindow(), WM_CLOSE, 0, 0);
+    });
+    window.showInfo("Dateimark 2.5", "");
+    KillTimer(nullptr, escape);
+    KillTimer(nullptr, late);
+    EXPECT_FALSE(closedLate);
+    EXPECT_FALSE(IsWindowVisible(window.infoDialog()));
+}
+
+TEST_F(Win32WindowTest, AGapTimeIsAskedAboutAndTheStatusNamesEachFailingRow) {
+    SKIP_UNLESS_PINNED(scratch::pinBerlin());
+    const fs::path a = dir.file("a.txt"), b = dir.file("b.txt");
+    drop({a, b});
+    fs::remove(b);
+    const std::int64_t before = scratch::lastWriteOf(a);
+    SendMessageW(window.named("TouchChk"), BM_CLICK, 0, 0);
+    const char* fields[] = {"2", "30", "0", "29", "3", "2026"}; // 29.3.2026 02:30:00
+    for (int i = 0; i < 6; ++i)
+        window.logic().DateTime_LostFocus(i, fields[i]);
+    for (const int answer : {IDNO, IDYES}) {
+        answerBoxes({answer, IDYES});
+        SendMessageW(window.named("Btn", 8), BM_CLICK, 0, 0);
+        ASSERT_EQ(seen.size(), answer == IDNO ? 1u : 2u);
+        EXPECT_NE(seen[0].text.find(L" 03:30:00.\r"), std::wstring::npos)
+            << win32kit::Narrow(seen[0].text);
+        EXPECT_EQ(scratch::lastWriteOf(a), answer == IDNO ? before : 1774747800); // 01:30 UTC
+    }
+    EXPECT_EQ(seen[1].status, L"Attribute werden übertragen: " + b.native());
+}
+
+TEST_F(Win32WindowTest, ASecondStartHandsItsNamesToThisWindowAndEnds) {
+    const fs::path b = dir.file("b c.txt"), missing = dir.path() / "fehlt";
+    std::wstring uri = L"file:///" + (dir.path() / "d e.txt").generic_wstring();
+    uri.replace(uri.find(L' '), 1, L"%20");
+    dir.file("d e.txt");
+    using Action = app::CommandLine::Action;
+    const std::tuple<std::wstring, Action, std::vector<fs::path>> cases[] = {
+        {L"\"" + b.native() + L"\" " + uri + L" \"" + missing.native() + L"\"",
+         Action::Open,
+         {b, dir.path() / "d e.txt", missing}},
+        {L"--version", Action::Version, {}},
+        {L"-x " + b.native(), Action::Refuse, {}},
+    };
+    for (const auto& [args, action, names] : cases) {
+        const auto line = app::ReadCommandLine(
+            win32kit::ProgramArguments((L"\"C:\\Programme\\dateimark.exe\" " + args).c_str()));
+        EXPECT_EQ(line.action, action) << win32kit::Narrow(args);
+        EXPECT_EQ(std::vector<fs::path>(line.names.begin(), line.names.end()), names);
+    }
+    // The program itself: a second start while this window is open.
+    std::wstring command =
+        L"\"" + fs::path(DATEIMARK_EXE).make_preferred().native() + L"\" " + std::get<0>(cases[0]);
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+    EXPECT_TRUE(
+        pumpUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }));
+    DWORD status = 99;
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(status, 0u);
+    expectStatus(L"Eintragung beendet (1 Eintrag übersprungen)");
+    EXPECT_EQ(rowCount(), 2);
 }
 
 } // namespace
