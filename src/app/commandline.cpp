@@ -77,19 +77,18 @@ CommandLine ReadCommandLine(const std::vector<PathString>& args) {
         }
         if (arg.empty())
             continue;
-        if (startsWith(arg, "file:") || startsWith(arg, "smb:") || startsWith(arg, "FILE:") ||
-            startsWith(arg, "SMB:")) {
-            for (PathString& name : filelist::parseUriList(utf8(arg), &line.refusedShares))
-                line.names.push_back(std::move(name));
-            continue;
-        }
         std::error_code ec;
         std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(arg), ec);
         if (ec)
             absolute = std::filesystem::path(arg);
         absolute = absolute.lexically_normal();
+        const bool uri = startsWith(arg, "file:") || startsWith(arg, "smb:") ||
+                         startsWith(arg, "FILE:") || startsWith(arg, "SMB:");
         const std::size_t refusedBefore = line.refusedShares.size();
-        auto names = filelist::parseUriList(fileUri(absolute), &line.refusedShares);
+        auto names =
+            filelist::parseUriList(uri ? utf8(arg) : fileUri(absolute), &line.refusedShares);
+        // An address that names no file here (file:///tmp on Windows, another host's file://)
+        // is kept under a name that is not there, so that it is counted, not lost.
         if (names.empty() && line.refusedShares.size() == refusedBefore) {
             // Not there (or not reachable): the drop counts it as skipped.
             PathString kept = absolute.native();

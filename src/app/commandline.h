@@ -27,4 +27,10 @@ CommandLine ReadCommandLine(const std::vector<filelist::PathString>& args);
 /// The German usage text of --help (and of a refused option), lines ending in "\n".
 std::string UsageText();
 
+/// What a second start says when the running window took none of its names ("&Start" runs);
+/// lines end in "\n".
+inline constexpr const char* HandOverRefusedText =
+    "Die Namen wurden nicht übernommen: Dateimark setzt gerade Attribute.\n\n"
+    "Übergeben Sie sie noch einmal, wenn die Bearbeitung beendet ist.";
+
 } // namespace app

@@ -379,6 +379,13 @@ bool localToUtc(const SYSTEMTIME& local, FILETIME& out) {
     return true;
 }
 
+// The system's conversions move a day that is not in the calendar (29.2.2100) to another.
+bool onCalendar(const LocalTime& t) {
+    return t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= daysInMonth(t.month, t.year) &&
+           t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59 && t.second >= 0 &&
+           t.second <= 59 && t.year >= 1601 && t.year <= 30827;
+}
+
 SYSTEMTIME systemTimeOf(const LocalTime& t) {
     SYSTEMTIME local{};
     local.wYear = static_cast<WORD>(t.year);
@@ -393,6 +400,8 @@ SYSTEMTIME systemTimeOf(const LocalTime& t) {
 } // namespace
 
 bool onLocalClock(const LocalTime& t, std::int64_t& written) {
+    if (!onCalendar(t))
+        return true;
     const SYSTEMTIME local = systemTimeOf(t);
     SYSTEMTIME utc, back;
     FILETIME when;
@@ -514,9 +523,7 @@ ULONGLONG timeStepOf(HANDLE h) {
 std::error_code PinnedEntry::setLastWriteTime(const LocalTime& t, std::int64_t* kept) {
     if (error_)
         return error_;
-    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > daysInMonth(t.month, t.year) ||
-        t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 ||
-        t.second > 59 || t.year < 1601 || t.year > 30827)
+    if (!onCalendar(t))
         return errorOf(ERROR_INVALID_PARAMETER);
     const SYSTEMTIME local = systemTimeOf(t);
     FILETIME when;

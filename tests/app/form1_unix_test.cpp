@@ -37,7 +37,8 @@ TEST_F(Form1UnixTest, TheCommandLineIsADropOfItsNames) {
     } cases[] = {
         {{"a b.txt", "./ordner/", "verweis"}, Action::Open, {"a b.txt", "ordner", "a b.txt"}},
         {{"file://" + dir.path().native() + "/a%20b.txt"}, Action::Open, {"a b.txt"}},
-        {{"weg/", "--", "-x"}, Action::Open, {"weg", "-x"}}, // not there: counted as skipped
+        // not there, or another host's: counted as skipped
+        {{"weg/", "--", "-x", "file://anderer/x"}, Action::Open, {"weg", "-x", "file:/anderer/x"}},
         {{"smb://server/", "smb://server/freigabe/d.txt"}, Action::Open, {}, 1},
         {{"--version"}, Action::Version, {}},
         {{"a b.txt", "--help"}, Action::Help, {"a b.txt"}},

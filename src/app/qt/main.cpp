@@ -36,9 +36,7 @@ int main(int argc, char* argv[]) {
         return 0;
     case qtkit::OneWindow::Handed::Refused:
         QMessageBox::information(nullptr, QString::fromUtf8(app::ProgramTitle),
-                                 QString::fromUtf8("Dateimark überträgt gerade Attribute; die "
-                                                   "Namen wurden nicht übernommen. Geben Sie sie "
-                                                   "nach dem Ende des Laufs noch einmal."));
+                                 QString::fromUtf8(app::HandOverRefusedText));
         return 1;
     case qtkit::OneWindow::Handed::NoWindow:
         break;

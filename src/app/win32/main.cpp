@@ -28,9 +28,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
     case win32kit::HandedOver::Taken:
         return 0;
     case win32kit::HandedOver::NotTaken:
-        MessageBoxW(nullptr,
-                    L"Die Namen wurden nicht übernommen: Dateimark setzt gerade Attribute.\r\n\r\n"
-                    L"Übergeben Sie sie noch einmal, wenn die Bearbeitung beendet ist.",
+        MessageBoxW(nullptr, win32kit::Widen(app::HandOverRefusedText).c_str(),
                     win32kit::Widen(app::ProgramTitle).c_str(), MB_OK | MB_ICONINFORMATION);
         return 1;
     case win32kit::HandedOver::NoWindow:
