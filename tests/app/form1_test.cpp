@@ -412,6 +412,20 @@ TEST_F(Form1Test, TouchingGivesFilesTheEnteredMomentAndSparesFolders) {
     form.Btn_Click(8);
     EXPECT_EQ(scratch::lastWriteOf(other), 1721037600); // 10:00 UTC
     EXPECT_EQ(bits(other), R | H);
+
+    // A moment the clocks skip is asked about, naming the one the file would get instead.
+    enterMoment({2, 30, 0, 31, 3, 2024});
+    for (const auto answer : {app::MessageAnswer::No, app::MessageAnswer::Yes}) {
+        toolkit.messages.clear();
+        toolkit.answers = {answer};
+        form.Btn_Click(8);
+        ASSERT_EQ(toolkit.messages.size(), 1u);
+        EXPECT_NE(toolkit.messages[0].text.find(" 03:30:00."), std::string::npos)
+            << toolkit.messages[0].text;
+        EXPECT_EQ(scratch::lastWriteOf(other),
+                  answer == app::MessageAnswer::No ? 1721037600 : 1711848600);
+        EXPECT_EQ(panel(2), answer == app::MessageAnswer::No ? "Abgebrochen" : "Fertig");
+    }
 }
 
 TEST_F(Form1Test, FailuresAskFromTheBottomUpAndYesGoesOnNoStops) {
