@@ -99,8 +99,9 @@ TEST(LastWriteTime, KeepsTheWallClockOfEachDateAndChangesNothingElse) {
         std::int64_t instead = 0;
         const bool skipped = local.day == 31 && local.month == 3;
         EXPECT_EQ(onLocalClock(local, instead), !skipped) << zone << " " << utc;
-        if (skipped)
+        if (skipped) {
             EXPECT_EQ(instead, utc);
+        }
         const std::error_code ec = setLastWriteTime(f, local);
         EXPECT_TRUE(utc == Invalid ? ec == std::errc::invalid_argument : !ec) << zone << ec;
         EXPECT_EQ(scratch::lastWriteOf(f), utc == Invalid ? last : utc) << zone << " " << utc;
