@@ -4,10 +4,10 @@
 //
 // Trees are made under DATEIMARK_BENCH_DIR (default /dev/shm, else the temporary folder).
 // DATEIMARK_BENCH_LARGE=0 leaves out the million-row run and the scaling figures.
-#include "app/qt/form1window.h"
-#include "apply/datefields.h"
 #include "app/qt/filelistmodel.h"
+#include "app/qt/form1window.h"
 #include "app/qt/qttoolkit.h"
+#include "apply/datefields.h"
 #include "treegen.h"
 
 #include <QApplication>
@@ -80,7 +80,7 @@ public:
     }
 
     app::MessageAnswer messageBox(const std::string& text, app::MessageStyle,
-                                       const std::string&) override {
+                                  const std::string&) override {
         std::fprintf(stderr, "unexpected question: %s\n", text.c_str());
         return app::MessageAnswer::Yes;
     }
@@ -92,7 +92,7 @@ public:
         if (measuring)
             last = Clock::now();
     }
-    void shellOpen(const std::string&, int) override {}
+    app::OpenResult shellOpen(const std::string&, int) override { return {}; }
 };
 
 // What the situation check asks of the system for one entry: pin it without following a
@@ -190,8 +190,8 @@ Figures measure(const fs::path& base, std::size_t files, std::size_t folders, bo
     // The apply run with touching over every row, and the same calls bare.
     logic.ChkSituation();
     logic.TouchChk_Click(true);
-    const std::pair<int, const char*> moment[] = {{5, "2024"}, {4, "1"},  {3, "15"},
-                                                  {0, "12"},   {1, "0"},  {2, "0"}};
+    const std::pair<int, const char*> moment[] = {{5, "2024"}, {4, "1"}, {3, "15"},
+                                                  {0, "12"},   {1, "0"}, {2, "0"}};
     for (const auto& [field, text] : moment)
         logic.DateTime_LostFocus(field, text);
     logic.AttribChk_Click(2); // A ticked; the files have no other bit to keep

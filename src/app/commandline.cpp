@@ -87,10 +87,10 @@ CommandLine ReadCommandLine(const std::vector<PathString>& args) {
         const std::size_t refusedBefore = line.refusedShares.size();
         auto names =
             filelist::parseUriList(uri ? utf8(arg) : fileUri(absolute), &line.refusedShares);
-        // An address that names no file here (file:///tmp on Windows, another host's file://)
-        // is kept under a name that is not there, so that it is counted, not lost.
+        // Not there, not reachable, or an address that names no file here (file:///tmp on
+        // Windows, another host's file://): kept under a name that is not there, so that the
+        // drop counts it as skipped.
         if (names.empty() && line.refusedShares.size() == refusedBefore) {
-            // Not there (or not reachable): the drop counts it as skipped.
             PathString kept = absolute.native();
             while (kept.size() > 1 && (kept.back() == PathString::value_type('/') ||
                                        kept.back() == PathString::value_type('\\')))

@@ -1,5 +1,6 @@
 #include "app/shellopen.h"
 
+#include "app/form1.h"
 #include "app/toolkit.h"
 #include "platform/fileservices.h"
 #include "share/address.h"
@@ -107,7 +108,16 @@ std::string TargetUrl(const std::string& target) {
 }
 
 void ShellOpen(app::Toolkit& shell, const std::string& target, std::int16_t showCommand) {
-    shell.shellOpen(TargetUrl(target), showCommand);
+    const app::OpenResult result = shell.shellOpen(TargetUrl(target), showCommand);
+    if (result == app::OpenResult::Opened)
+        return;
+    // Help that silently does nothing leaves the user guessing.
+    std::string text = target + "\rließ sich nicht öffnen.";
+    if (result == app::OpenResult::NotFound)
+        text += " Die Datei gibt es nicht.";
+    else if (result == app::OpenResult::NoProgram)
+        text += " Kein Programm ist eingerichtet, das diese Art Datei öffnet.";
+    shell.messageBox(text, app::MessageStyle::OkInformation, app::ProgramTitle);
 }
 
 void ShellOpenDefault(app::Toolkit& shell, const std::string& target) {

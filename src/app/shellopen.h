@@ -11,7 +11,7 @@ class Toolkit;
 namespace shell {
 
 /// Opens \p target (a file path, a web address, a "mailto:" address) with the program the
-/// desktop has for it. Failures are not reported.
+/// desktop has for it. A target that could not be opened is named in a box, with the reason.
 void ShellOpen(app::Toolkit& shell, const std::string& target, std::int16_t showCommand);
 
 /// ShellOpen with the platform's default show state.

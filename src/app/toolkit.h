@@ -37,6 +37,9 @@ public:
     virtual bool less(std::size_t a, std::size_t b) const = 0;
 };
 
+/// What the desktop's opener made of a target.
+enum class OpenResult { Opened, NotFound, NoProgram, Failed };
+
 class Toolkit {
 public:
     virtual ~Toolkit() = default;
@@ -57,9 +60,8 @@ public:
     /// locale's collation, ignoring case.
     virtual std::unique_ptr<SortKeys>
     sortKeys(std::size_t count, const std::function<std::string(std::size_t)>& textOf) = 0;
-    /// Hands \p target (a URL or a "mailto:" address; UTF-8) to the desktop's opener. The
-    /// result is not reported.
-    virtual void shellOpen(const std::string& target, int showCommand) = 0;
+    /// Hands \p target (a URL or a "mailto:" address; UTF-8) to the desktop's opener.
+    virtual OpenResult shellOpen(const std::string& target, int showCommand) = 0;
     /// Asks for the user, domain and password of a share, in a box owned by the main window;
     /// nullopt for "Abbrechen". Windows signs in to its shares itself: no box there.
     virtual std::optional<share::signin::Answer> askSignIn(const share::signin::Question&) {

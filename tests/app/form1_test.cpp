@@ -349,6 +349,22 @@ TEST_F(Form1Test, HelpOpensThePageBesideTheProgramAndTheLogoTheSite) {
     EXPECT_TRUE(toolkit.opened[0].target.ends_with("/dateimark.htm"));
     EXPECT_EQ(toolkit.opened[0].showCommand, app::ShowDefault);
     EXPECT_TRUE(toolkit.opened[1].target.starts_with("https://"));
+    EXPECT_TRUE(toolkit.messages.empty());
+
+    // A page that did not open is named, with the reason the desktop gave.
+    const std::pair<app::OpenResult, std::string> failures[] = {
+        {app::OpenResult::NotFound, "Die Datei gibt es nicht."},
+        {app::OpenResult::NoProgram, "Kein Programm ist eingerichtet, das diese Art Datei öffnet."},
+        {app::OpenResult::Failed, ""}};
+    for (const auto& [result, reason] : failures) {
+        toolkit.openResult = result;
+        toolkit.messages.clear();
+        form.Btn_Click(10);
+        ASSERT_EQ(toolkit.messages.size(), 1u);
+        EXPECT_TRUE(toolkit.messages[0].text.ends_with("dateimark.htm\rließ sich nicht öffnen." +
+                                                       (reason.empty() ? "" : " " + reason)))
+            << toolkit.messages[0].text;
+    }
 }
 
 // The rules of each field are datefields' own, the beep and the focus through the Qt window are

@@ -25,6 +25,7 @@ public:
     std::vector<RecordedMessage> messages;
     std::deque<app::MessageAnswer> answers; ///< for Yes/No questions; Yes when empty
     std::vector<RecordedOpen> opened;
+    app::OpenResult openResult = app::OpenResult::Opened; ///< what shellOpen() answers
     std::deque<std::function<void()>> posted;
     std::vector<std::pair<int, std::function<void()>>> timed; ///< after(): delay and work
     int beeps = 0;
@@ -61,8 +62,9 @@ public:
                 c = char(std::tolower(static_cast<unsigned char>(c)));
         return keys;
     }
-    void shellOpen(const std::string& target, int show) override {
+    app::OpenResult shellOpen(const std::string& target, int show) override {
         opened.push_back({target, show});
+        return openResult;
     }
 
     /// Runs the work of after() as the event loop would once its time has passed.

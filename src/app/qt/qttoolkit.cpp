@@ -7,6 +7,7 @@
 #include <QCollatorSortKey>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFileInfo>
 #include <QHash>
 #include <QLibraryInfo>
 #include <QMessageBox>
@@ -123,9 +124,13 @@ QtToolkit::sortKeys(std::size_t count, const std::function<std::string(std::size
     return std::make_unique<CollatorKeys>(count, textOf);
 }
 
-void QtToolkit::shellOpen(const std::string& target, int) {
-    // The desktop's opener has no notion of a show state; the target is already a URL.
-    QDesktopServices::openUrl(QUrl(QString::fromStdString(target), QUrl::StrictMode));
+app::OpenResult QtToolkit::shellOpen(const std::string& target, int) {
+    // The desktop's opener has no notion of a show state; the target is already a URL. The
+    // opener starts apart from us and tells nothing of a missing file: asked here.
+    const QUrl url(QString::fromStdString(target), QUrl::StrictMode);
+    if (url.isLocalFile() && !QFileInfo::exists(url.toLocalFile()))
+        return app::OpenResult::NotFound;
+    return QDesktopServices::openUrl(url) ? app::OpenResult::Opened : app::OpenResult::NoProgram;
 }
 
 void loadGermanTranslations() {

@@ -27,7 +27,7 @@ public:
     void after(int milliseconds, std::function<void()> work) override;
     std::unique_ptr<app::SortKeys>
     sortKeys(std::size_t count, const std::function<std::string(std::size_t)>& textOf) override;
-    void shellOpen(const std::string& target, int showCommand) override;
+    app::OpenResult shellOpen(const std::string& target, int showCommand) override;
     std::optional<share::signin::Answer>
     askSignIn(const share::signin::Question& question) override;
     /// Shows \p dialog modally and returns when it is closed.

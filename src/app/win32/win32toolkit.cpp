@@ -1,8 +1,6 @@
 #include "app/win32/win32toolkit.h"
 
-#include "app/form1.h"
 #include "app/win32/accesskeys.h"
-#include "filelist/urilist.h"
 
 #include <shellapi.h>
 
@@ -218,22 +216,14 @@ Win32Toolkit::sortKeys(std::size_t count, const std::function<std::string(std::s
     return std::make_unique<CollationKeys>(count, textOf);
 }
 
-void Win32Toolkit::shellOpen(const std::string& target, int showCommand) {
+app::OpenResult Win32Toolkit::shellOpen(const std::string& target, int showCommand) {
     const auto result = INT_PTR(
         ShellExecuteW(owner_, L"open", Widen(target).c_str(), nullptr, nullptr, showCommand));
-    if (result > 32)
-        return;
-    // A file's address is shown as its path, as the user knows it.
-    std::string shown = target;
-    if (const auto names = filelist::parseUriList(target); names.size() == 1)
-        shown = Narrow(names.front());
-    const char* why = result == SE_ERR_FNF || result == SE_ERR_PNF ? "Die Datei gibt es nicht."
-                      : result == SE_ERR_NOASSOC
-                          ? "Kein Programm ist eingerichtet, das diese Art Datei öffnet."
-                          : nullptr;
-    messageBox(shown + "\rließ sich nicht öffnen. " +
-                   (why ? why : "(Fehler " + std::to_string(result) + ")"),
-               app::MessageStyle::OkInformation, app::ProgramTitle);
+    return result > 32                                    ? app::OpenResult::Opened
+           : result == SE_ERR_FNF || result == SE_ERR_PNF ? app::OpenResult::NotFound
+           : result == SE_ERR_NOASSOC || result == SE_ERR_ASSOCINCOMPLETE
+               ? app::OpenResult::NoProgram
+               : app::OpenResult::Failed;
 }
 
 } // namespace win32kit

@@ -33,7 +33,7 @@ public:
     void after(int milliseconds, std::function<void()> work) override;
     std::unique_ptr<app::SortKeys>
     sortKeys(std::size_t count, const std::function<std::string(std::size_t)>& textOf) override;
-    void shellOpen(const std::string& target, int showCommand) override;
+    app::OpenResult shellOpen(const std::string& target, int showCommand) override;
 
     /// Runs the work posted so far; the main window calls it on PostedWork.
     void runPosted();

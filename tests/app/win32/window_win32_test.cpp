@@ -293,7 +293,8 @@ TEST_F(Win32WindowTest, OnEveryScreenTheHeaderLettersCaptionsAndInfoButtonsAreWh
             InflateRect(&item, -2, -2); // inside the edges
             EXPECT_GE(inkIn(header, item), 12) << "no letter in column " << c << " at " << dpi;
         }
-        RECT type, icon{LVIR_ICON};
+        RECT type, icon{};
+        icon.left = LVIR_ICON;
         SendMessageW(header, HDM_GETITEMRECT, 0, LPARAM(&type));
         SendMessageW(window.list(), LVM_GETITEMRECT, 0, LPARAM(&icon));
         const auto font = HFONT(SendMessageW(header, WM_GETFONT, 0, 0));
@@ -402,7 +403,8 @@ TEST_F(Win32WindowTest, ASecondStartHandsItsNamesToThisWindowAndEnds) {
     // The program itself: a second start while this window is open.
     std::wstring command =
         L"\"" + fs::path(DATEIMARK_EXE).make_preferred().native() + L"\" " + std::get<0>(cases[0]);
-    STARTUPINFOW startup{sizeof startup};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                nullptr, &startup, &process));
