@@ -72,6 +72,11 @@ private slots:
         const QString date = f.cell(0, filelist::DateColumn);
         const int room = w.Liste()->header()->sectionSize(filelist::DateColumn) - 8;
         QCOMPARE(w.Liste()->fontMetrics().elidedText(date, Qt::ElideRight, room), date);
+        // The type column shows its caption and a whole icon.
+        const int typeRoom = w.Liste()->header()->sectionSize(filelist::TypeColumn) - 8;
+        QVERIFY(w.Liste()->header()->fontMetrics().horizontalAdvance("Typ") <= typeRoom);
+        QVERIFY(w.Liste()->visualRect(w.Liste()->model()->index(0, filelist::TypeColumn)).width() >=
+                w.Liste()->iconSize().width() + 8);
         for (std::size_t i = 0; i < f.rows(); ++i)
             w.logic().rows().at(i).marked = w.logic().rows().at(i).path == latin1.native();
         w.Btn(4)->click();

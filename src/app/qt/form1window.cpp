@@ -265,7 +265,15 @@ void Form1Window::buildControls() {
                           liste_->style()->pixelMetric(QStyle::PM_HeaderMargin) * 2 + px(120);
     liste_->header()->resizeSection(filelist::DateColumn,
                                     std::max(px(columns[filelist::DateColumn].width), dateWidth));
+    // The type column's design width shows neither its caption nor a whole icon: it takes the
+    // wider of the two, with the margins the date column has.
     liste_->setIconSize(QSize(16, 16));
+    const int typeWidth = std::max(liste_->header()->fontMetrics().horizontalAdvance(
+                                       QString::fromUtf8(columns[filelist::TypeColumn].header)),
+                                   liste_->iconSize().width()) +
+                          liste_->style()->pixelMetric(QStyle::PM_HeaderMargin) * 2 + px(120);
+    liste_->header()->resizeSection(filelist::TypeColumn,
+                                    std::max(px(columns[filelist::TypeColumn].width), typeWidth));
 }
 
 void Form1Window::Liste_OLEDragDrop(const QMimeData& data) {
